@@ -1,0 +1,35 @@
+#pragma once
+// Single-byte code pages, used only at the edges: data text stays in its bytes everywhere else.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nox::host {
+
+enum class CodePage {
+  Windows1250,  // Central European (character set 238)
+  Windows1251,  // Cyrillic (204)
+  Windows1252,  // Western (0)
+  Windows1257,  // Baltic (186)
+  Dos775,       // Baltic DOS
+  Dos866,       // Cyrillic DOS
+};
+
+// The code page a Windows character-set number selects (186 Baltic, 204 Russian, 238 Eastern
+// European, 0/1 ANSI); Windows-1257 for any other number.
+CodePage CodePageForCharset(int charset);
+
+// The Unicode code point of a byte; nothing for a byte the code page leaves undefined.
+std::optional<char32_t> ByteToUnicode(CodePage page, std::uint8_t byte);
+// The byte that stands for a code point; nothing when the code page has none.
+std::optional<std::uint8_t> UnicodeToByte(CodePage page, char32_t codePoint);
+
+// Whole texts. Undefined bytes decode to U+FFFD; a character without a byte fails the encoding.
+std::u32string DecodeText(CodePage page, std::string_view bytes);
+std::string DecodeToUtf8(CodePage page, std::string_view bytes);
+std::optional<std::string> EncodeText(CodePage page, std::u32string_view text);
+std::optional<std::string> EncodeUtf8(CodePage page, std::string_view utf8);
+
+}  // namespace nox::host

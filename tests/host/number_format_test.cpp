@@ -1,0 +1,137 @@
+#include "host/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "host/host_formats.h"
+
+namespace nox::host {
+namespace {
+
+TEST(FormatGeneralTest, WritesFifteenSignificantDigitsWithoutTrailingZeros) {
+  struct Case {
+    long double value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {0, "0"},
+      {-0.0L, "0"},
+      {1, "1"},
+      {-1, "-1"},
+      {15, "15"},
+      {1.5L, "1.5"},
+      {-2.25L, "-2.25"},
+      {0.1L + 0.2L, "0.3"},
+      {0.1 + 0.2, "0.3"},
+      {1.0L / 3, "0.333333333333333"},
+      {2.0L / 3, "0.666666666666667"},
+      {123456789012345.0L, "123456789012345"},
+      {999999999999999.0L, "999999999999999"},
+      {999999999999999.9L, "1E15"},
+      {1e15L, "1E15"},
+      {1.5e20L, "1.5E20"},
+      {-2.5e-7L, "-2.5E-7"},
+      {1e-5L, "1E-5"},
+      {0.0001L, "0.0001"},
+      {0.00012345L, "0.00012345"},
+      {0.000099999L, "9.9999E-5"},
+      {1234.5678L, "1234.5678"},
+      {100, "100"},
+      {1e14L, "100000000000000"},
+      {1.23456789012345678L, "1.23456789012346"},
+      {1e300L, "1E300"},
+      {-1.7976931348623157e308L, "-1.79769313486232E308"},
+      {1e-300L, "1E-300"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    EXPECT_EQ(FormatGeneral(c.value, '.'), c.expected);
+  }
+}
+
+TEST(FormatGeneralTest, UsesTheGivenSeparatorAndNamesNonNumbers) {
+  EXPECT_EQ(FormatGeneral(-1.5L, ','), "-1,5");
+  EXPECT_EQ(FormatGeneral(1.5e-7L, ','), "1,5E-7");
+  EXPECT_EQ(FormatGeneral(std::numeric_limits<long double>::quiet_NaN(), '.'), "NAN");
+  EXPECT_EQ(FormatGeneral(std::numeric_limits<long double>::infinity(), '.'), "INF");
+  EXPECT_EQ(FormatGeneral(-std::numeric_limits<long double>::infinity(), '.'), "-INF");
+}
+
+TEST(FormatGeneralTest, DoesNotDependOnTheCLocale) {
+  // The window system sets the C locale from the environment; our texts must not follow it.
+  const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  if (german == nullptr) GTEST_SKIP() << "no de_DE locale installed";
+  const std::string text = FormatGeneral(1.25L, '.');
+  const auto number = ParseFloat("1.25", '.');
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(text, "1.25");
+  EXPECT_EQ(number, 1.25L);
+}
+
+TEST(ParseFloatTest, ReadsWholeTextsOnly) {
+  struct Case {
+    const char* text;
+    char separator;
+    std::optional<long double> expected;
+  };
+  const Case cases[] = {
+      {"1.5", '.', 1.5L},
+      {" -1.5 ", '.', -1.5L},
+      {"+2", '.', 2.0L},
+      {"1,5", ',', 1.5L},
+      {".5", '.', 0.5L},
+      {"5.", '.', 5.0L},
+      {"1e3", '.', 1000.0L},
+      {"1,5E-2", ',', 0.015L},
+      {"-2.5e+7", '.', -2.5e7L},
+      {"0", '.', 0.0L},
+      {"1.5", ',', std::nullopt},
+      {"1,5", '.', std::nullopt},
+      {"", '.', std::nullopt},
+      {"  ", '.', std::nullopt},
+      {".", '.', std::nullopt},
+      {"-", '.', std::nullopt},
+      {"1e", '.', std::nullopt},
+      {"1e+", '.', std::nullopt},
+      {"e5", '.', std::nullopt},
+      {"1.5x", '.', std::nullopt},
+      {"1 5", '.', std::nullopt},
+      {"--1", '.', std::nullopt},
+      {"0x10", '.', std::nullopt},
+      {"inf", '.', std::nullopt},
+      {"nan", '.', std::nullopt},
+      {"1.2.3", '.', std::nullopt},
+      {"1e99999", '.', std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("'") + c.text + "' with '" + c.separator + "'");
+    EXPECT_EQ(ParseFloat(c.text, c.separator), c.expected);
+  }
+}
+
+TEST(ParseFloatTest, ReadsBackWhatFormatGeneralWrites) {
+  for (long double value : {0.3L, 1.0L / 3, -2.5e-7L, 1.5e20L, 123456789012345.0L, 0.0001L}) {
+    const std::string text = FormatGeneral(value, ',');
+    SCOPED_TRACE(text);
+    const auto back = ParseFloat(text, ',');
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(FormatGeneral(*back, ','), text);
+  }
+}
+
+TEST(HostNumberTextTest, FollowsTheHostSeparator) {
+  const char saved = HostFormats::DecimalSeparator();
+  HostFormats::SetDecimalSeparator(',');
+  EXPECT_EQ(FloatToText(2.5L), "2,5");
+  EXPECT_EQ(TextToFloat("2,5"), 2.5L);
+  EXPECT_EQ(TextToFloat("2.5"), std::nullopt);
+  HostFormats::SetDecimalSeparator(saved);
+}
+
+}  // namespace
+}  // namespace nox::host
