@@ -1,0 +1,114 @@
+#include "formula/number_routines.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/number_format.h"
+
+namespace nox::formula {
+namespace {
+
+constexpr int kMaxDecimals = 18;
+constexpr int kSignificantDigits = 18;
+// Added before rounding so that values just below a half, as binary fractions such as 2.675 are,
+// round up as the decimal text suggests. It is the same for every count of decimals, so from ten
+// decimals on it shows in the result (1/3 to eleven decimals is 0.33333333343): formulas written
+// for this system rely on exactly these digits.
+constexpr long double kNudge = 1e-10L;
+// Enough digits to write the values the rounding meets (below 1E18) exactly, as far as the digit
+// after the cut: that digit must be the true one, not a rounded one.
+constexpr int kExactDigits = 120;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A text in general format written without exponent ("1.5E20" -> "150000000000000000000").
+std::string PlainNotation(const std::string& general) {
+  const std::size_t e = general.find('E');
+  if (e == std::string::npos) return general;
+  std::string text = general.substr(0, e);
+  const int exponent = std::atoi(general.c_str() + e + 1);
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.erase(0, 1);
+  const std::size_t point = text.find('.');
+  std::string digits = text;
+  if (point != std::string::npos) digits.erase(point, 1);
+  // The mantissa has one digit before its point, so the point moves to 1 + exponent.
+  const int pointPosition = 1 + exponent;
+  std::string plain;
+  if (pointPosition <= 0) {
+    plain = "0." + std::string(static_cast<std::size_t>(-pointPosition), '0') + digits;
+  } else if (static_cast<std::size_t>(pointPosition) >= digits.size()) {
+    plain = digits + std::string(static_cast<std::size_t>(pointPosition) - digits.size(), '0');
+  } else {
+    plain = digits.substr(0, static_cast<std::size_t>(pointPosition)) + "." +
+            digits.substr(static_cast<std::size_t>(pointPosition));
+  }
+  return negative ? "-" + plain : plain;
+}
+
+}  // namespace
+
+long double RoundValue(int n, long double x) {
+  n = std::clamp(n, 0, kMaxDecimals);
+  if (!std::isfinite(x)) return x;
+  const long double v = x >= 0 ? x + kNudge : x - kNudge;
+  // From 1E18 on, 18 significant digits leave no decimals: the value is whole.
+  if (std::fabs(v) >= 1e18L) return std::round(x);
+
+  char buffer[kExactDigits + 16];
+  std::snprintf(buffer, sizeof buffer, "%.*Le", kExactDigits, std::fabs(v));
+  std::string digits;
+  const char* p = buffer;
+  for (; *p != 'e'; ++p) {
+    if (IsDigit(*p)) digits += *p;
+  }
+  const int exponent = std::atoi(p + 1);  // v = d.ddd * 10^exponent
+  const int integerDigits = exponent + 1;
+  // Digits kept: those down to the n-th decimal, at most 18 in all.
+  const int keep = std::min(kSignificantDigits, integerDigits + n);
+  if (keep < 0) return 0;
+  unsigned long long kept = 0;
+  for (int i = 0; i < keep; ++i)
+    kept = kept * 10 + static_cast<unsigned>(digits[i] - '0');
+  if (digits[static_cast<std::size_t>(keep)] >= '5') ++kept;  // half away from zero
+  if (kept == 0) return 0;
+
+  const std::string text = std::to_string(kept) + "e" + std::to_string(integerDigits - keep);
+  long double result = 0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return v < 0 ? -result : result;
+}
+
+std::string RoundedText(int n, long double x) {
+  return host::FormatGeneral(RoundValue(n, x), '.');
+}
+
+std::string FixedDecimalsText(int n, long double x) {
+  const std::string general = RoundedText(n, x);
+  if (n <= 0) return general;
+  // Exponent form leaves no place for the decimals ("1E20.00"), so the number is written in full.
+  const std::string s = PlainNotation(general);
+  const std::size_t point = s.find('.');
+  const std::string intpart = s.substr(0, point);
+  std::string frac = point == std::string::npos ? std::string() : s.substr(point + 1);
+  frac.resize(static_cast<std::size_t>(n), '0');
+  return intpart + "." + frac;
+}
+
+std::string ListItem(std::string_view text, int n) {
+  if (n < 0) return {};
+  std::string_view rest = text;
+  for (int i = 0;; ++i) {
+    const std::size_t semicolon = rest.find(';');
+    if (semicolon == std::string_view::npos) return i == n ? std::string(rest) : std::string();
+    if (i == n) return std::string(rest.substr(0, semicolon));
+    rest.remove_prefix(semicolon + 1);
+  }
+}
+
+}  // namespace nox::formula

@@ -1,0 +1,100 @@
+#include "formula/number_routines.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace nox::formula {
+namespace {
+
+struct RoundCase {
+  int n;
+  long double x;
+  const char* rounded;  // RoundedText
+  const char* fixed;    // FixedDecimalsText
+};
+
+TEST(NumberRoutinesTest, RoundsHalfAwayFromZeroAndWritesBothForms) {
+  const RoundCase cases[] = {
+      {2, 2.675, "2.68", "2.68"},
+      {0, 2.5, "3", "3"},
+      {2, -2.675, "-2.68", "-2.68"},
+      {2, -0.125, "-0.13", "-0.13"},
+      {3, 7, "7", "7.000"},
+      {0, 7.6, "8", "8"},
+      {2, 12.5, "12.5", "12.50"},
+      {2, 3, "3", "3.00"},
+      {0, -2.5, "-3", "-3"},
+      {0, 0.4999, "0", "0"},
+      {2, 0, "0", "0.00"},
+      {2, -0.001, "0", "0.00"},
+      {2, 0.005, "0.01", "0.01"},
+      {2, 0.0049, "0", "0.00"},
+      {1, 0.05, "0.1", "0.1"},
+      {1, 1.45, "1.5", "1.5"},
+      {2, 1.005, "1.01", "1.01"},
+      {4, 1.00005, "1.0001", "1.0001"},
+      {2, 999.995, "1000", "1000.00"},
+      {2, -999.995, "-1000", "-1000.00"},
+      {0, 123456789.5, "123456790", "123456790"},
+      // Below zero decimals counts as zero; above 18 as 18.
+      {-3, 2.5, "3", "3"},
+      {25, 0.1, "0.1000000001", "0.1000000001000000000000000"},
+      // From ten decimals on the rounding's 1E-10 shows, as the division rule's results do.
+      {11, 1.0L / 3, "0.33333333343", "0.33333333343"},
+      {12, 0.1, "0.1000000001", "0.100000000100"},
+      {9, 0.1, "0.1", "0.100000000"},
+      // Tiny values vanish at few decimals; large ones stay whole.
+      {2, 1e-12L, "0", "0.00"},
+      {6, 0.00001, "1E-5", "0.000010"},
+      {2, 1.5e20L, "1.5E20", "150000000000000000000.00"},
+      {0, 1e20L, "1E20", "1E20"},
+      {2, -1.5e20L, "-1.5E20", "-150000000000000000000.00"},
+      // 18 significant digits in all: the whole part takes its share of them.
+      {10, 123456789012.123456789L, "123456789012.123", "123456789012.1230000000"},
+  };
+  for (const RoundCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "n=" << c.n << " x=" << static_cast<double>(c.x));
+    EXPECT_EQ(RoundedText(c.n, c.x), c.rounded);
+    EXPECT_EQ(FixedDecimalsText(c.n, c.x), c.fixed);
+  }
+}
+
+TEST(NumberRoutinesTest, RoundValueKeepsEighteenDigitsAndSparesHugeValues) {
+  EXPECT_EQ(RoundValue(2, 2.675), 2.68L);
+  EXPECT_EQ(RoundValue(18, 0.123456789012345678L), 0.123456789112345678L);
+  EXPECT_EQ(RoundValue(2, 123456789012345678.0L), 123456789012345678.0L);
+  EXPECT_EQ(RoundValue(0, 1e300L), 1e300L);
+  EXPECT_EQ(RoundValue(2, -1e300L), -1e300L);
+  const long double inf = std::numeric_limits<long double>::infinity();
+  EXPECT_EQ(RoundValue(2, inf), inf);
+  EXPECT_EQ(RoundValue(2, -inf), -inf);
+  EXPECT_TRUE(std::isnan(RoundValue(2, std::numeric_limits<long double>::quiet_NaN())));
+  EXPECT_EQ(RoundedText(2, inf), "INF");
+  EXPECT_EQ(RoundValue(2, std::numeric_limits<long double>::denorm_min()), 0.0L);
+  EXPECT_FALSE(std::signbit(RoundValue(2, -0.001L)));
+}
+
+TEST(NumberRoutinesTest, ListItemSplitsAtSemicolons) {
+  struct Case {
+    const char* text;
+    int n;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"A;B;C", 0, "A"}, {"A;B;C", 1, "B"},       {"A;B;C", 2, "C"},
+      {"A;B;C", 3, ""},  {"A", 0, "A"},           {"A", 1, ""},
+      {"", 0, ""},       {";B", 0, ""},           {";B", 1, "B"},
+      {"A;;C", 1, ""},   {"A;;C", 2, "C"},        {"A;B;", 2, ""},
+      {"A;B", -1, ""},   {"A;B", 2147483647, ""}, {"one two;x", 0, "one two"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.text << " #" << c.n);
+    EXPECT_EQ(ListItem(c.text, c.n), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace nox::formula
