@@ -1,0 +1,64 @@
+#include "tables/dbase_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tables/storage.h"
+
+namespace nox::tables::dbase_io {
+namespace {
+
+[[noreturn]] void Fail(const std::string& context) {
+  throw TableError(context + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+std::size_t ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset,
+                   const std::string& context) {
+  auto* out = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Fail(context);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+void WriteAt(int fd, const void* data, std::size_t size, std::uint64_t offset,
+             const std::string& context) {
+  const auto* in = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t put = ::pwrite(fd, in + done, size - done, static_cast<off_t>(offset + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      Fail(context);
+    }
+    done += static_cast<std::size_t>(put);
+  }
+}
+
+void Truncate(int fd, std::uint64_t size, const std::string& context) {
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) Fail(context);
+}
+
+void Sync(int fd, const std::string& context) {
+  if (::fdatasync(fd) != 0) Fail(context);
+}
+
+std::uint64_t FileSize(int fd, const std::string& context) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) Fail(context);
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+}  // namespace nox::tables::dbase_io

@@ -1,0 +1,77 @@
+#pragma once
+// What one table file format (dBase, Paradox) offers the engine: its structure and its records by
+// position. Positions run from 0 in the table's physical order, which for a keyed table is key
+// order. The engine (TTable) builds navigation, filters, secondary orders and value conversion on
+// top of this.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tables/field_defs.h"
+#include "tables/value.h"
+
+namespace nox::tables {
+
+// Every error of the file and table layers carries the text the user sees.
+class TableError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A post refused because the record's primary key already exists; its text is "Key violation".
+class KeyViolation : public TableError {
+ public:
+  KeyViolation() : TableError("Key violation") {}
+};
+
+using Record = std::vector<Value>;  // one value per field, in field order
+
+enum class OpenMode { Shared, Exclusive };
+
+class TableStorage {
+ public:
+  virtual ~TableStorage() = default;
+
+  virtual TableType type() const = 0;
+  virtual const std::filesystem::path& path() const = 0;
+  virtual const std::vector<FieldDef>& fieldDefs() const = 0;
+  // The primary index first (a keyed Paradox table), then the secondary index definitions.
+  virtual const std::vector<IndexDef>& indexDefs() const = 0;
+
+  // Live (not deleted) records.
+  virtual std::size_t recordCount() const = 0;
+  // Fills out (resized to the field count) with the record at a position below recordCount().
+  virtual void readRecord(std::size_t position, Record& out) = 0;
+  // Stores a new record; gives its position. A keyed table raises KeyViolation, unchanged, when
+  // the key exists.
+  virtual std::size_t appendRecord(const Record& record) = 0;
+  // Replaces the record at a position; gives its position afterwards (a changed key moves it).
+  // A keyed table raises KeyViolation, unchanged, when the new key belongs to another record.
+  virtual std::size_t updateRecord(std::size_t position, const Record& record) = 0;
+  // Removes every record; structure and indexes stay.
+  virtual void emptyTable() = 0;
+  // Makes everything posted so far durable and the files consistent on disk.
+  virtual void flush() = 0;
+};
+
+}  // namespace nox::tables
+
+namespace nox::tables {
+
+// Opening and creating tables of each format. Open raises TableError naming the file when it is
+// missing, locked by another program or not a table of that format. Create replaces an existing
+// table of that name (with its memo/index companions) and opens the new one exclusively.
+std::unique_ptr<TableStorage> OpenDbaseStorage(const std::filesystem::path& path, OpenMode mode);
+std::unique_ptr<TableStorage> CreateDbaseStorage(const std::filesystem::path& path,
+                                                 const std::vector<FieldDef>& fields,
+                                                 const std::vector<IndexDef>& indexes);
+std::unique_ptr<TableStorage> OpenParadoxStorage(const std::filesystem::path& path, OpenMode mode);
+std::unique_ptr<TableStorage> CreateParadoxStorage(const std::filesystem::path& path,
+                                                   const std::vector<FieldDef>& fields,
+                                                   const std::vector<IndexDef>& indexes);
+
+}  // namespace nox::tables
