@@ -1,0 +1,784 @@
+// Paradox tables (.db with .px primary index and .mb memo file) as TableStorage.
+//
+// The data blocks form a chain in key order (keyed tables) or posting order. The chain, each
+// block's record count and, for a keyed table, each block's first key are held in memory; records
+// stay on disk behind a bounded block cache. A keyed insert goes into the block its key belongs
+// to; a full block splits in two (or, at the end of the table, a new block starts).
+//
+// Crash safety: a block that takes records from another (a split) or joins the chain is written
+// at once, before any block that points to it or gave up records to it; other changes reach the
+// file in whole blocks. The header counters and the primary index are written at flush. Opening
+// trusts the block chain only (never the header counters or the index), so a writer killed
+// between flushes leaves a table that opens with every record it had flushed.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+
+#include "tables/dbase_io.h"
+#include "tables/file_lock.h"
+#include "tables/paradox_format.h"
+#include "tables/paradox_index.h"
+#include "tables/paradox_memo.h"
+#include "tables/storage.h"
+#include "tables/value_convert.h"
+
+namespace nox::tables {
+namespace {
+
+using namespace paradox;
+
+constexpr std::size_t kCacheBytes = std::size_t{64} << 20;
+constexpr std::uint8_t kBlockSizeCode = 4;  // 4 KiB blocks
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A companion file (.px, .mb) beside the table, in the case of the table's own extension; an
+// existing file in the other case is taken as well.
+std::filesystem::path Companion(const std::filesystem::path& table, std::string_view lowerExt) {
+  const std::string ext = table.extension().string();
+  const bool upper = ext.size() > 1 && ext == Upper(ext);
+  std::string preferred(lowerExt);
+  std::string other = Upper(preferred);
+  if (upper) std::swap(preferred, other);
+  std::filesystem::path first = table, second = table;
+  first.replace_extension(preferred);
+  second.replace_extension(other);
+  std::error_code error;
+  if (!std::filesystem::exists(first, error) && std::filesystem::exists(second, error)) {
+    return second;
+  }
+  return first;
+}
+
+// Files a table of this name may have beside it: index and memo files, secondary indexes
+// (.Xnn, .Ynn, .XGn, .YGn) and validity checks (.VAL).
+bool IsCompanionExtension(const std::string& extension) {
+  const std::string ext = Upper(extension);
+  if (ext == ".PX" || ext == ".MB" || ext == ".VAL") return true;
+  return ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') &&
+         std::isalnum(static_cast<unsigned char>(ext[2])) &&
+         std::isalnum(static_cast<unsigned char>(ext[3]));
+}
+
+bool KeyedTypeAllowed(std::uint8_t code) {
+  return !IsBlobCode(code) && code != kBytes;
+}
+
+bool NeedsLevel7(std::uint8_t code) {
+  return code == kLong || code == kLogical || code == kTime || code == kTimestamp ||
+         code == kAutoInc || code == kBcd || code == kBytes;
+}
+
+class ParadoxStorage final : public TableStorage {
+ public:
+  // Opens an existing table.
+  ParadoxStorage(const std::filesystem::path& path, OpenMode mode)
+      : path_(path), name_(TableFileName(path)) {
+    lock_.emplace(path, mode);
+    openFile();
+    try {
+      readHeader();
+      openMemo();
+      readChain();
+    } catch (...) {
+      ::close(fd_);
+      throw;
+    }
+  }
+
+  // Creates a table, replacing one of that name.
+  ParadoxStorage(const std::filesystem::path& path, const std::vector<FieldDef>& fields,
+                 const std::vector<IndexDef>& indexes)
+      : path_(path), name_(TableFileName(path)) {
+    header_ = headerForDefinitions(fields, indexes);
+    std::error_code error;
+    if (std::filesystem::exists(path_, error)) {
+      lock_.emplace(path_, OpenMode::Exclusive);  // refuses a table someone else has open
+    }
+    removeCompanions();
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) fail("cannot be created");
+    fd_ = fd;
+    try {
+      create(indexes);
+    } catch (...) {
+      ::close(fd_);
+      throw;
+    }
+  }
+
+  ~ParadoxStorage() override {
+    try {
+      flush();
+    } catch (const TableError&) {
+      // A destructor cannot report; flush() is where callers see write errors.
+    }
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  TableType type() const override { return TableType::Paradox; }
+  const std::filesystem::path& path() const override { return path_; }
+  const std::vector<FieldDef>& fieldDefs() const override { return fieldDefs_; }
+  const std::vector<IndexDef>& indexDefs() const override { return indexDefs_; }
+  std::size_t recordCount() const override { return recordCount_; }
+
+ private:
+  void create(const std::vector<IndexDef>& indexes) {
+    if (!lock_) lock_.emplace(path_, OpenMode::Exclusive);
+    headerBytes_ = BuildTableHeader(header_, path_.stem().string());
+    header_.headerSize = static_cast<std::uint16_t>(headerBytes_.size());
+    dbase_io::WriteAt(fd_, headerBytes_.data(), headerBytes_.size(), 0, name_);
+    fileSize_ = headerBytes_.size();
+    setUpLayout();
+    if (hasBlobs_) memo_ = MemoFile::Create(Companion(path_, ".mb"));
+    for (const auto& index : indexes) {
+      if ((index.options & ixPrimary) == 0) indexDefs_.push_back(index);
+    }
+    if (keyed()) WritePrimaryIndex(indexPath(), header_, path_.stem().string(), {});
+    dbase_io::Sync(fd_, name_);
+  }
+
+ public:
+  void readRecord(std::size_t position, Record& out) override {
+    const auto [index, slot] = locate(position);
+    trimCache();
+    const unsigned char* record =
+        block(order_[index]) + kBlockHeaderSize + slot * header_.recordSize;
+    out.resize(header_.fields.size());
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      const FieldLayout& field = header_.fields[i];
+      DecodeField(field, record + field.offset, memo_.get(), name_, out[i]);
+    }
+  }
+
+  std::size_t appendRecord(const Record& record) override {
+    beginChange();
+    std::vector<unsigned char> bytes(header_.recordSize, 0);
+    std::int64_t autoValue = encodeFixed(record, nullptr, bytes.data());
+    std::size_t index = 0, slot = 0;
+    if (keyed()) {
+      if (findKey(bytes.data(), index, slot)) throw KeyViolation();
+    } else if (!order_.empty()) {
+      index = order_.size() - 1;
+      slot = count_[order_[index]];
+    }
+    encodeBlobs(record, nullptr, bytes.data());
+    const std::size_t position = insertAt(index, slot, bytes.data());
+    header_.autoInc = static_cast<std::uint32_t>(
+        std::max<std::int64_t>(header_.autoInc, std::max<std::int64_t>(autoValue, 0)));
+    return position;
+  }
+
+  std::size_t updateRecord(std::size_t position, const Record& record) override {
+    beginChange();
+    const auto [index, slot] = locate(position);
+    const std::uint16_t number = order_[index];
+    std::vector<unsigned char> old(header_.recordSize);
+    std::memcpy(old.data(), block(number) + kBlockHeaderSize + slot * header_.recordSize,
+                old.size());
+    std::vector<unsigned char> bytes(header_.recordSize, 0);
+    encodeFixed(record, old.data(), bytes.data());
+    const std::size_t keySize = header_.keySize();
+    if (!keyed() || std::memcmp(bytes.data(), old.data(), keySize) == 0) {
+      encodeBlobs(record, old.data(), bytes.data());
+      std::memcpy(block(number) + kBlockHeaderSize + slot * header_.recordSize, bytes.data(),
+                  bytes.size());
+      cache_[number].dirty = true;
+      changed_ = true;
+      return position;
+    }
+    std::size_t newIndex = 0, newSlot = 0;
+    if (findKey(bytes.data(), newIndex, newSlot)) throw KeyViolation();
+    encodeBlobs(record, old.data(), bytes.data());
+    // Moving a record to another place: the new copy reaches the disk before the old one goes.
+    const std::size_t newPosition = insertAt(newIndex, newSlot, bytes.data());
+    const auto [insertedIndex, insertedSlot] = locate(newPosition);
+    writeBlockNow(order_[insertedIndex]);
+    const std::size_t oldPosition = newPosition <= position ? position + 1 : position;
+    removeAt(oldPosition);
+    return newPosition < oldPosition ? newPosition : newPosition - 1;
+  }
+
+  void emptyTable() override {
+    beginChange();
+    header_.numRecords = 0;
+    header_.usedBlocks = header_.fileBlocks = header_.firstBlock = header_.lastBlock = 0;
+    StoreHeaderCounters(header_, headerBytes_.data());
+    dbase_io::WriteAt(fd_, headerBytes_.data(), headerBytes_.size(), 0, name_);
+    dbase_io::Sync(fd_, name_);
+    dbase_io::Truncate(fd_, header_.headerSize, name_);
+    cache_.clear();
+    linkDirty_.clear();
+    order_.clear();
+    freeBlocks_.clear();
+    pendingFree_.clear();
+    fileBlocks_ = 0;
+    next_.assign(1, 0);
+    prev_.assign(1, 0);
+    count_.assign(1, 0);
+    firstKey_.assign(1, {});
+    recordCount_ = 0;
+    treeValid_ = false;
+    if (memo_) memo_->empty();
+    changed_ = true;
+    flush();
+  }
+
+  void flush() override {
+    if (!changed_) return;
+    writeBack();
+    header_.numRecords = static_cast<std::uint32_t>(recordCount_);
+    header_.usedBlocks = static_cast<std::uint16_t>(order_.size());
+    header_.fileBlocks = fileBlocks_;
+    header_.firstBlock = order_.empty() ? 0 : order_.front();
+    header_.lastBlock = order_.empty() ? 0 : order_.back();
+    StoreHeaderCounters(header_, headerBytes_.data());
+    dbase_io::Sync(fd_, name_);  // blocks before the header that counts them
+    dbase_io::WriteAt(fd_, headerBytes_.data(), std::min<std::size_t>(0x58, headerBytes_.size()), 0,
+                      name_);
+    dbase_io::Sync(fd_, name_);
+    if (memo_) memo_->flush();
+    if (keyed()) {
+      std::vector<IndexEntry> entries;
+      entries.reserve(order_.size());
+      for (std::uint16_t number : order_) {
+        entries.push_back({firstKey_[number], number, count_[number]});
+      }
+      WritePrimaryIndex(indexPath(), header_, path_.stem().string(), entries);
+    }
+    freeBlocks_.insert(freeBlocks_.end(), pendingFree_.begin(), pendingFree_.end());
+    pendingFree_.clear();
+    changed_ = false;
+  }
+
+ private:
+  struct CachedBlock {
+    std::vector<unsigned char> data;
+    bool dirty = false;
+  };
+
+  [[noreturn]] void fail(const std::string& what) const {
+    throw TableError("Table '" + name_ + "' " + what + ": " + std::strerror(errno));
+  }
+  [[noreturn]] void damaged(const std::string& what) const {
+    throw TableError("Table '" + name_ + "' is damaged: " + what);
+  }
+
+  bool keyed() const { return header_.keyFields > 0; }
+  std::filesystem::path indexPath() const { return Companion(path_, ".px"); }
+  std::uint64_t blockOffset(std::uint16_t number) const {
+    return header_.headerSize + std::uint64_t{number - 1u} * blockSize_;
+  }
+
+  static TableHeader headerForDefinitions(const std::vector<FieldDef>& fields,
+                                          const std::vector<IndexDef>& indexes) {
+    TableHeader header;
+    header.maxTableSize = kBlockSizeCode;
+    header.fileVersion = kVersion4;
+    if (fields.empty() || fields.size() > 255) {
+      throw TableError("A Paradox table needs 1 to 255 fields");
+    }
+    std::size_t offset = 0;
+    for (const auto& def : fields) {
+      FieldLayout field = LayoutForDefinition(def);
+      for (const auto& earlier : header.fields) {
+        if (Upper(earlier.def.name) == Upper(def.name)) {
+          throw TableError("Field '" + def.name + "' is defined twice");
+        }
+      }
+      if (NeedsLevel7(field.code)) header.fileVersion = kVersion7;
+      field.offset = offset;
+      offset += field.width;
+      header.fields.push_back(field);
+    }
+    if (offset > header.blockSize() - kBlockHeaderSize) {
+      throw TableError("Record too large for a Paradox table");
+    }
+    header.recordSize = static_cast<std::uint16_t>(offset);
+    for (const auto& index : indexes) {
+      if ((index.options & ixPrimary) == 0) continue;
+      std::size_t count = 0;
+      std::string_view rest = index.fields;
+      while (!rest.empty()) {
+        const std::size_t cut = rest.find(';');
+        const std::string name(rest.substr(0, cut));
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+        if (count >= header.fields.size() || Upper(header.fields[count].def.name) != Upper(name)) {
+          throw TableError("Primary key field '" + name +
+                           "' must be one of the first fields of a Paradox table, in order");
+        }
+        if (!KeyedTypeAllowed(header.fields[count].code)) {
+          throw TableError("Field '" + name + "' cannot be part of a primary key");
+        }
+        ++count;
+      }
+      header.keyFields = static_cast<std::uint16_t>(count);
+    }
+    header.fileType = header.keyFields > 0 ? kFileKeyed : kFileUnkeyed;
+    return header;
+  }
+
+  void removeCompanions() {
+    std::error_code error;
+    const auto directory = path_.has_parent_path() ? path_.parent_path() : ".";
+    const std::string stem = Upper(path_.stem().string());
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+      const auto& candidate = entry.path();
+      if (Upper(candidate.stem().string()) == stem &&
+          IsCompanionExtension(candidate.extension().string())) {
+        std::filesystem::remove(candidate, error);
+      }
+    }
+  }
+
+  void openFile() {
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0 && (errno == EACCES || errno == EROFS)) {
+      fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+      readOnly_ = true;
+    }
+    if (fd_ < 0) fail("cannot be opened");
+  }
+
+  void readHeader() {
+    const std::uint64_t size = dbase_io::FileSize(fd_, name_);
+    std::vector<unsigned char> start(std::min<std::uint64_t>(size, 0x10000));
+    const std::size_t got = dbase_io::ReadAt(fd_, start.data(), start.size(), 0, name_);
+    header_ = ParseTableHeader(start.data(), got, name_);
+    headerBytes_.assign(start.begin(), start.begin() + header_.headerSize);
+    fileSize_ = size;
+    setUpLayout();
+    for (std::size_t i = 0; i < header_.keyFields; ++i) {
+      if (!KeyedTypeAllowed(header_.fields[i].code)) damaged("invalid key field");
+    }
+  }
+
+  void setUpLayout() {
+    blockSize_ = header_.blockSize();
+    capacity_ = (blockSize_ - kBlockHeaderSize) / header_.recordSize;
+    cacheLimit_ = std::max<std::size_t>(16, kCacheBytes / blockSize_);
+    indexDefs_.clear();
+    if (keyed()) {
+      std::string fields;
+      for (std::size_t i = 0; i < header_.keyFields; ++i) {
+        if (i > 0) fields += ';';
+        fields += header_.fields[i].def.name;
+      }
+      indexDefs_.push_back({"", fields, ixPrimary | ixUnique});
+    }
+    fieldDefs_.clear();
+    hasBlobs_ = false;
+    for (const auto& field : header_.fields) {
+      fieldDefs_.push_back(field.def);
+      hasBlobs_ = hasBlobs_ || IsBlobCode(field.code);
+    }
+    next_.assign(1, 0);
+    prev_.assign(1, 0);
+    count_.assign(1, 0);
+    firstKey_.assign(1, {});
+  }
+
+  void openMemo() {
+    if (!hasBlobs_) return;
+    const auto memoPath = Companion(path_, ".mb");
+    std::error_code error;
+    if (std::filesystem::exists(memoPath, error)) {
+      memo_ = MemoFile::Open(memoPath, !readOnly_);
+    }
+    // Without a memo file, blobs held in their records still read; others name the missing file.
+  }
+
+  void growArrays(std::size_t blocks) {
+    next_.resize(blocks + 1, 0);
+    prev_.resize(blocks + 1, 0);
+    count_.resize(blocks + 1, 0);
+    firstKey_.resize(blocks + 1);
+  }
+
+  // Walks the block chain from the first block, checking every link and count.
+  void readChain() {
+    const std::uint64_t dataBytes =
+        fileSize_ > header_.headerSize ? fileSize_ - header_.headerSize : 0;
+    fileBlocks_ =
+        static_cast<std::uint16_t>(std::min<std::uint64_t>(dataBytes / blockSize_, 0xFFFF));
+    growArrays(fileBlocks_);
+    std::vector<bool> seen(fileBlocks_ + 1u, false);
+    const std::size_t keySize = header_.keySize();
+    std::vector<unsigned char> head(kBlockHeaderSize + keySize);
+    std::uint16_t number = header_.firstBlock;
+    std::uint16_t previous = 0;
+    while (number != 0) {
+      if (number > fileBlocks_) {
+        // A block that was never written: the chain ends before it, and the link is rewritten.
+        if (previous != 0) linkDirty_.push_back(previous);
+        break;
+      }
+      if (seen[number]) damaged("its block chain loops");
+      seen[number] = true;
+      if (dbase_io::ReadAt(fd_, head.data(), head.size(), blockOffset(number), name_) !=
+          head.size()) {
+        damaged("a data block is cut short");
+      }
+      const BlockHeader block = ReadBlockHeader(head.data());
+      const long count = block.lastOffset < 0 ? 0 : block.lastOffset / header_.recordSize + 1;
+      if (static_cast<std::size_t>(count) > capacity_) damaged("a data block overflows");
+      if (count > 0) {
+        count_[number] = static_cast<std::uint16_t>(count);
+        prev_[number] = previous;
+        if (previous != 0) next_[previous] = number;
+        if (keyed()) {
+          firstKey_[number].assign(reinterpret_cast<const char*>(head.data() + kBlockHeaderSize),
+                                   keySize);
+        }
+        order_.push_back(number);
+        recordCount_ += static_cast<std::size_t>(count);
+        previous = number;
+      }
+      number = block.next;
+    }
+    for (std::uint16_t b = 1; b <= fileBlocks_; ++b) {
+      if (!seen[b]) freeBlocks_.push_back(b);
+    }
+  }
+
+  // Before the first change: the table must be writable and held by us alone.
+  void beginChange() {
+    if (readOnly_) throw TableError("Table '" + name_ + "' is read-only");
+    if (!lock_->exclusive()) lock_->makeExclusive();
+    if (hasBlobs_ && !memo_) memo_ = MemoFile::Create(Companion(path_, ".mb"));
+    trimCache();
+  }
+
+  // Keeps the block cache bounded; called only between operations, so no block pointer an
+  // operation holds can go stale.
+  void trimCache() {
+    if (cache_.size() < cacheLimit_) return;
+    writeBack();
+    cache_.clear();
+  }
+
+  unsigned char* block(std::uint16_t number) {
+    auto [it, inserted] = cache_.try_emplace(number);
+    if (inserted) {
+      it->second.data.assign(blockSize_, 0);
+      if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
+        dbase_io::ReadAt(fd_, it->second.data.data(), blockSize_, blockOffset(number), name_);
+      }
+    }
+    return it->second.data.data();
+  }
+
+  void storeBlock(std::uint16_t number, unsigned char* data) {
+    WriteBlockHeader(data, next_[number], prev_[number], count_[number], header_.recordSize);
+    dbase_io::WriteAt(fd_, data, blockSize_, blockOffset(number), name_);
+    fileSize_ = std::max<std::uint64_t>(fileSize_, blockOffset(number) + blockSize_);
+  }
+
+  void writeBlockNow(std::uint16_t number) {
+    storeBlock(number, block(number));
+    cache_[number].dirty = false;
+  }
+
+  void writeBack() {
+    std::vector<std::uint16_t> dirty;
+    for (const auto& [number, cached] : cache_) {
+      if (cached.dirty) dirty.push_back(number);
+    }
+    std::sort(dirty.begin(), dirty.end());
+    for (std::uint16_t number : dirty)
+      writeBlockNow(number);
+    for (std::uint16_t number : linkDirty_) {
+      unsigned char head[kBlockHeaderSize];
+      WriteBlockHeader(head, next_[number], prev_[number], count_[number], header_.recordSize);
+      dbase_io::WriteAt(fd_, head, sizeof head, blockOffset(number), name_);
+    }
+    linkDirty_.clear();
+  }
+
+  std::uint16_t allocateBlock() {
+    std::uint16_t number = 0;
+    if (!freeBlocks_.empty()) {
+      number = freeBlocks_.back();
+      freeBlocks_.pop_back();
+    } else {
+      if (fileBlocks_ == 0xFFFF) throw TableError("Table '" + name_ + "' is full");
+      number = ++fileBlocks_;
+      growArrays(fileBlocks_);
+    }
+    auto& cached = cache_[number];
+    cached.data.assign(blockSize_, 0);
+    cached.dirty = true;
+    count_[number] = 0;
+    return number;
+  }
+
+  // Puts a new block into the chain after the one at index (or first when index is npos).
+  void linkAfter(std::size_t index, std::uint16_t number) {
+    const std::uint16_t before = index == npos ? 0 : order_[index];
+    const std::uint16_t after =
+        index == npos ? (order_.empty() ? 0 : order_.front()) : next_[before];
+    next_[number] = after;
+    prev_[number] = before;
+    if (before != 0) next_[before] = number, linkDirty_.push_back(before);
+    if (after != 0) prev_[after] = number, linkDirty_.push_back(after);
+    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(index == npos ? 0 : index + 1),
+                  number);
+    treeValid_ = false;
+  }
+
+  std::size_t insertAt(std::size_t index, std::size_t slot, const unsigned char* record) {
+    const std::size_t size = header_.recordSize;
+    changed_ = true;
+    if (order_.empty()) {
+      const std::uint16_t number = allocateBlock();
+      count_[number] = 0;
+      linkAfter(npos, number);
+      index = 0;
+      slot = 0;
+    }
+    std::uint16_t number = order_[index];
+    if (count_[number] == capacity_) {
+      const std::uint16_t fresh = allocateBlock();
+      unsigned char* full = block(number);
+      unsigned char* target = block(fresh);
+      if (index + 1 == order_.size() && slot == capacity_) {
+        linkAfter(index, fresh);  // the end of the table: start a new block
+        index += 1;
+        slot = 0;
+      } else {
+        const std::size_t keep = capacity_ / 2;
+        const std::size_t moved = capacity_ - keep;
+        std::memcpy(target + kBlockHeaderSize, full + kBlockHeaderSize + keep * size, moved * size);
+        count_[fresh] = static_cast<std::uint16_t>(moved);
+        count_[number] = static_cast<std::uint16_t>(keep);
+        if (keyed())
+          firstKey_[fresh].assign(reinterpret_cast<const char*>(target + kBlockHeaderSize),
+                                  header_.keySize());
+        linkAfter(index, fresh);
+        writeBlockNow(fresh);  // the moved records are on disk before their old block shrinks
+        cache_[number].dirty = true;
+        if (slot > keep) {
+          index += 1;
+          slot -= keep;
+        }
+      }
+      number = order_[index];
+    }
+    unsigned char* data = block(number) + kBlockHeaderSize;
+    const std::size_t count = count_[number];
+    std::memmove(data + (slot + 1) * size, data + slot * size, (count - slot) * size);
+    std::memcpy(data + slot * size, record, size);
+    count_[number] = static_cast<std::uint16_t>(count + 1);
+    cache_[number].dirty = true;
+    if (keyed() && slot == 0) {
+      firstKey_[number].assign(reinterpret_cast<const char*>(record), header_.keySize());
+    }
+    if (count == 0) writeBlockNow(number);  // a new block is on disk before anything links it
+    ++recordCount_;
+    if (treeValid_) treeAdd(index, 1);
+    return prefix(index) + slot;
+  }
+
+  void removeAt(std::size_t position) {
+    const auto [index, slot] = locate(position);
+    const std::uint16_t number = order_[index];
+    const std::size_t size = header_.recordSize;
+    unsigned char* data = block(number) + kBlockHeaderSize;
+    const std::size_t count = count_[number];
+    changed_ = true;
+    std::memmove(data + slot * size, data + (slot + 1) * size, (count - slot - 1) * size);
+    count_[number] = static_cast<std::uint16_t>(count - 1);
+    --recordCount_;
+    if (count == 1) {
+      // An empty block leaves the chain; it is reused only after the next flush has written the
+      // links that no longer point to it.
+      const std::uint16_t before = prev_[number], after = next_[number];
+      if (before != 0) next_[before] = after, linkDirty_.push_back(before);
+      if (after != 0) prev_[after] = before, linkDirty_.push_back(after);
+      order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(index));
+      cache_.erase(number);
+      pendingFree_.push_back(number);
+      treeValid_ = false;
+      return;
+    }
+    if (keyed() && slot == 0) {
+      firstKey_[number].assign(reinterpret_cast<const char*>(data), header_.keySize());
+    }
+    writeBlockNow(number);
+    if (treeValid_) treeAdd(index, -1);
+  }
+
+  // The block index and slot of the first record whose key is not below the record's key; true
+  // when that record has the same key.
+  bool findKey(const unsigned char* record, std::size_t& index, std::size_t& slot) {
+    const std::size_t keySize = header_.keySize();
+    index = 0;
+    slot = 0;
+    if (order_.empty()) return false;
+    const std::string_view key(reinterpret_cast<const char*>(record), keySize);
+    auto it = std::upper_bound(
+        order_.begin(), order_.end(), key,
+        [&](std::string_view k, std::uint16_t b) { return k < std::string_view(firstKey_[b]); });
+    index = it == order_.begin() ? 0 : static_cast<std::size_t>(it - order_.begin()) - 1;
+    const std::uint16_t number = order_[index];
+    const unsigned char* data = block(number) + kBlockHeaderSize;
+    std::size_t low = 0, high = count_[number];
+    while (low < high) {
+      const std::size_t mid = (low + high) / 2;
+      if (std::memcmp(data + mid * header_.recordSize, record, keySize) < 0) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    slot = low;
+    return low < count_[number] &&
+           std::memcmp(data + low * header_.recordSize, record, keySize) == 0;
+  }
+
+  // Encodes every field but the blobs, converting values to the field types. An empty
+  // auto-increment field takes the next number (on update: keeps the old one). Gives the
+  // auto-increment value stored.
+  std::int64_t encodeFixed(const Record& record, const unsigned char* old, unsigned char* out) {
+    if (record.size() != header_.fields.size()) {
+      throw TableError("Table '" + name_ + "': record has the wrong number of fields");
+    }
+    std::int64_t autoValue = 0;
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      const FieldLayout& field = header_.fields[i];
+      if (IsBlobCode(field.code)) continue;
+      Value value = ConvertForField(field.def, record[i]);
+      unsigned char* target = out + field.offset;
+      if (field.code == kAutoInc) {
+        if (value.isNull() && old != nullptr) {
+          std::memcpy(target, old + field.offset, field.width);
+          continue;
+        }
+        if (value.isNull()) value = Value::Integer(std::int64_t{header_.autoInc} + 1);
+        autoValue = std::max(autoValue, value.integer());
+      }
+      EncodeField(field, value, target);
+    }
+    return autoValue;
+  }
+
+  // Encodes the blob fields; an unchanged blob keeps its place in the memo file.
+  void encodeBlobs(const Record& record, const unsigned char* old, unsigned char* out) {
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      const FieldLayout& field = header_.fields[i];
+      if (!IsBlobCode(field.code)) continue;
+      const Value value = ConvertForField(field.def, record[i]);
+      if (old != nullptr) {
+        Value previous;
+        DecodeField(field, old + field.offset, memo_.get(), name_, previous);
+        if (previous == value) {
+          std::memcpy(out + field.offset, old + field.offset, field.width);
+          continue;
+        }
+      }
+      EncodeBlob(field, value, memo_.get(), name_, out + field.offset);
+    }
+  }
+
+  // Record positions: a Fenwick tree over the blocks' counts in chain order.
+  void rebuildTree() {
+    tree_.assign(order_.size() + 1, 0);
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+      tree_[i + 1] += count_[order_[i]];
+      const std::size_t parent = (i + 1) + ((i + 1) & (~(i + 1) + 1));
+      if (parent <= order_.size()) tree_[parent] += tree_[i + 1];
+    }
+    treeValid_ = true;
+  }
+
+  void treeAdd(std::size_t index, long delta) {
+    for (std::size_t i = index + 1; i < tree_.size(); i += i & (~i + 1)) {
+      tree_[i] = static_cast<std::size_t>(static_cast<long>(tree_[i]) + delta);
+    }
+  }
+
+  std::size_t prefix(std::size_t index) {
+    if (!treeValid_) rebuildTree();
+    std::size_t sum = 0;
+    for (std::size_t i = index; i > 0; i -= i & (~i + 1))
+      sum += tree_[i];
+    return sum;
+  }
+
+  std::pair<std::size_t, std::size_t> locate(std::size_t position) {
+    if (position >= recordCount_) {
+      throw TableError("Table '" + name_ + "': record " + std::to_string(position) +
+                       " does not exist");
+    }
+    if (!treeValid_) rebuildTree();
+    std::size_t index = 0;
+    std::size_t rest = position;
+    std::size_t step = 1;
+    while (step * 2 < tree_.size())
+      step *= 2;
+    for (; step > 0; step /= 2) {
+      if (index + step < tree_.size() && tree_[index + step] <= rest) {
+        index += step;
+        rest -= tree_[index];
+      }
+    }
+    return {index, rest};
+  }
+
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  std::filesystem::path path_;
+  std::string name_;
+  std::optional<FileLock> lock_;
+  int fd_ = -1;
+  bool readOnly_ = false;
+  bool changed_ = false;
+  TableHeader header_;
+  std::vector<unsigned char> headerBytes_;
+  std::vector<FieldDef> fieldDefs_;
+  std::vector<IndexDef> indexDefs_;
+  bool hasBlobs_ = false;
+  std::unique_ptr<MemoFile> memo_;
+  std::size_t blockSize_ = 0;
+  std::size_t capacity_ = 0;
+  std::uint64_t fileSize_ = 0;
+
+  // The chain: block numbers in order, and per block number its links, count and first key.
+  std::vector<std::uint16_t> order_;
+  std::vector<std::uint16_t> next_, prev_, count_;
+  std::vector<std::string> firstKey_;
+  std::uint16_t fileBlocks_ = 0;
+  std::vector<std::uint16_t> freeBlocks_, pendingFree_;
+  std::vector<std::uint16_t> linkDirty_;
+  std::size_t recordCount_ = 0;
+  std::vector<std::size_t> tree_;
+  bool treeValid_ = false;
+
+  std::unordered_map<std::uint16_t, CachedBlock> cache_;
+  std::size_t cacheLimit_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<TableStorage> OpenParadoxStorage(const std::filesystem::path& path, OpenMode mode) {
+  return std::make_unique<ParadoxStorage>(path, mode);
+}
+
+std::unique_ptr<TableStorage> CreateParadoxStorage(const std::filesystem::path& path,
+                                                   const std::vector<FieldDef>& fields,
+                                                   const std::vector<IndexDef>& indexes) {
+  return std::make_unique<ParadoxStorage>(path, fields, indexes);
+}
+
+}  // namespace nox::tables
