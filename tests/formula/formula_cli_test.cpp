@@ -1,0 +1,126 @@
+// noxconv --eval against a dBase table written through the engine.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "host/date_time.h"
+#include "tables/table.h"
+#include "tests/support/temp_dir.h"
+
+namespace nox::formula {
+namespace {
+
+using tables::FieldType;
+using tables::Value;
+
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class FormulaCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tables::TTable table;
+    table.SetTableName(source);
+    table.FieldDefs() = {{"NAME", FieldType::String, 20},
+                         {"N", FieldType::Integer, 0, false, 'N', 6, 0},
+                         {"P", FieldType::Float, 0, false, 'N', 8, 2},
+                         {"D", FieldType::Date}};
+    table.CreateTable();
+    table.Open();
+    const Value rows[][4] = {
+        {Value::Text("Smith"), Value::Integer(7), Value::Float(2.5),
+         Value::Date(host::EncodeDate({2004, 3, 15}))},
+        {Value::Text("Jones"), Value::Integer(8), Value::Float(1), Value::Null()},
+    };
+    for (const auto& row : rows) {
+      table.Append();
+      for (int i = 0; i < 4; ++i)
+        table.Fields(i).SetValue(row[i]);
+      table.Post();
+    }
+    table.Close();
+  }
+
+  // Runs noxconv with a comma-separator, day-first host.
+  ProgramRun Noxconv(const std::string& arguments) const {
+    const std::string errFile = (dir / "stderr.txt").string();
+    const std::string command = "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=dd.mm.yyyy '" +
+                                std::string(NOXCONV_PATH) + "' " + arguments + " 2>'" + errFile +
+                                "'";
+    ProgramRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+      run.out.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ostringstream err;
+    err << std::ifstream(errFile).rdbuf();
+    run.err = err.str();
+    return run;
+  }
+
+  nox::test::TempDir dir;
+  std::string source = (dir / "SOURCE.DBF").string();
+};
+
+TEST_F(FormulaCliTest, PrintsTheValueAgainstTheFirstRecord) {
+  const struct {
+    const char* formula;
+    const char* out;
+  } cases[] = {
+      {"NAME+'!'", "Smith!\n"},
+      {"P*2", "5\n"},
+      {"P+0.25", "2,75\n"},
+      {"D+1", "16.03.2004\n"},
+      {"LEFT(NAME,2)", "Sm\n"},
+      {"'\xC4\x81'+'\xC5\xBD'", "\xC4\x81\xC5\xBD\n"},  // UTF-8 in, Windows-1257 inside, UTF-8 out
+  };
+  for (const auto& example : cases) {
+    const ProgramRun run =
+        Noxconv("--eval \"" + std::string(example.formula) + "\" --source '" + source + "'");
+    EXPECT_EQ(run.status, 0) << example.formula << run.err;
+    EXPECT_EQ(run.out, example.out) << example.formula;
+  }
+}
+
+TEST_F(FormulaCliTest, TracesTheListsBeforeAndAfter) {
+  const ProgramRun run = Noxconv("--eval \"N*P\" --trace --source '" + source + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "translated: N:Pole *:* P:Pole\nreduced: 17.5:ParR\n17,5\n");
+}
+
+TEST_F(FormulaCliTest, FailuresEndWithStatusOne) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* out;
+    const char* err;
+  } cases[] = {
+      {"--eval \"'a'+1\"", 1, "!!!ERROR!!!\n", "Can not evaluate expression:"},
+      {"--eval \"1/0\"", 1, "", "noxconv: Division by zero"},
+      {"--eval \"Orders.Total\"", 1, "", "noxconv: Table 'Orders' not found"},
+      {"--eval \"1\" --source /no/such/table.dbf", 1, "", "/no/such/table.dbf"},
+      {"--eval", 2, "", "noxconv: --eval needs a formula"},
+      {"--eval \"1\" --verbose", 2, "", "unexpected argument '--verbose'"},
+      {"--eval \"'\xE6\x97\xA5'\"", 2, "", "Windows-1257 cannot write"},
+  };
+  for (const auto& example : cases) {
+    const ProgramRun run = Noxconv(example.arguments);
+    EXPECT_EQ(run.status, example.status) << example.arguments;
+    EXPECT_EQ(run.out, example.out) << example.arguments;
+    EXPECT_NE(run.err.find(example.err), std::string::npos) << example.arguments << ": " << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace nox::formula
