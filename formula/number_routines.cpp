@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "host/number_format.h"
 
@@ -51,6 +52,54 @@ std::string PlainNotation(const std::string& general) {
   return negative ? "-" + plain : plain;
 }
 
+// Exact powers of ten: every one up to 1E27 fits the 64-bit mantissa.
+constexpr long double kPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                        1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                        1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
+
+// The rounding of a magnitude below 1E18 to its kept digits, done in binary: the scaled value
+// carries at most half a unit in its last place of error, so the rounding is decided exactly
+// unless the fraction lies within that error of one half. Nothing in that case.
+std::optional<long double> RoundMagnitudeFast(int n, long double magnitude) {
+  int integerDigits = 0;  // below 1 only the decimals count, whatever the leading zeros
+  while (integerDigits < kSignificantDigits && magnitude >= kPowersOfTen[integerDigits])
+    ++integerDigits;
+  const int scale =
+      integerDigits + n <= kSignificantDigits ? n : kSignificantDigits - integerDigits;
+  const long double scaled = magnitude * kPowersOfTen[scale];
+  const long double whole = std::floor(scaled);
+  const long double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return std::nullopt;
+  const auto kept = static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1u : 0u);
+  return static_cast<long double>(kept) / kPowersOfTen[scale];
+}
+
+// The same from the exact decimal expansion: slow, for the values the fast way cannot decide.
+long double RoundMagnitudeExact(int n, long double magnitude) {
+  char buffer[kExactDigits + 16];
+  std::snprintf(buffer, sizeof buffer, "%.*Le", kExactDigits, magnitude);
+  std::string digits;
+  const char* p = buffer;
+  for (; *p != 'e'; ++p) {
+    if (IsDigit(*p)) digits += *p;
+  }
+  const int exponent = std::atoi(p + 1);  // magnitude = d.ddd * 10^exponent
+  const int integerDigits = exponent + 1;
+  // Digits kept: those down to the n-th decimal, at most 18 in all.
+  const int keep = std::min(kSignificantDigits, integerDigits + n);
+  if (keep < 0) return 0;
+  unsigned long long kept = 0;
+  for (int i = 0; i < keep; ++i)
+    kept = kept * 10 + static_cast<unsigned>(digits[static_cast<std::size_t>(i)] - '0');
+  if (digits[static_cast<std::size_t>(keep)] >= '5') ++kept;  // half away from zero
+  if (kept == 0) return 0;
+
+  const std::string text = std::to_string(kept) + "e" + std::to_string(integerDigits - keep);
+  long double result = 0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return result;
+}
+
 }  // namespace
 
 long double RoundValue(int n, long double x) {
@@ -59,29 +108,11 @@ long double RoundValue(int n, long double x) {
   const long double v = x >= 0 ? x + kNudge : x - kNudge;
   // From 1E18 on, 18 significant digits leave no decimals: the value is whole.
   if (std::fabs(v) >= 1e18L) return std::round(x);
-
-  char buffer[kExactDigits + 16];
-  std::snprintf(buffer, sizeof buffer, "%.*Le", kExactDigits, std::fabs(v));
-  std::string digits;
-  const char* p = buffer;
-  for (; *p != 'e'; ++p) {
-    if (IsDigit(*p)) digits += *p;
-  }
-  const int exponent = std::atoi(p + 1);  // v = d.ddd * 10^exponent
-  const int integerDigits = exponent + 1;
-  // Digits kept: those down to the n-th decimal, at most 18 in all.
-  const int keep = std::min(kSignificantDigits, integerDigits + n);
-  if (keep < 0) return 0;
-  unsigned long long kept = 0;
-  for (int i = 0; i < keep; ++i)
-    kept = kept * 10 + static_cast<unsigned>(digits[i] - '0');
-  if (digits[static_cast<std::size_t>(keep)] >= '5') ++kept;  // half away from zero
-  if (kept == 0) return 0;
-
-  const std::string text = std::to_string(kept) + "e" + std::to_string(integerDigits - keep);
-  long double result = 0;
-  std::from_chars(text.data(), text.data() + text.size(), result);
-  return v < 0 ? -result : result;
+  const long double magnitude = std::fabs(v);
+  const std::optional<long double> fast = RoundMagnitudeFast(n, magnitude);
+  const long double rounded = fast ? *fast : RoundMagnitudeExact(n, magnitude);
+  if (rounded == 0) return 0;
+  return v < 0 ? -rounded : rounded;
 }
 
 std::string RoundedText(int n, long double x) {

@@ -27,23 +27,59 @@ struct Decimal {
   int exponent = 0;
 };
 
-Decimal ToDecimal(long double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*Le", kSignificantDigits - 1, value);
-  // buffer: [-]d.dddddddddddddde[+-]x
-  Decimal decimal;
-  const char* p = buffer;
-  if (*p == '-') {
-    decimal.negative = true;
-    ++p;
+// Exact powers of ten: every one up to 1E27 fits the 64-bit mantissa.
+constexpr long double kPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                        1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                        1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L};
+
+void DropTrailingZeros(std::string& digits) {
+  while (digits.size() > 1 && digits.back() == '0')
+    digits.pop_back();
+}
+
+// The common magnitudes (1E-5 up to 1E15) scaled to a 15-digit whole number in binary; the
+// scaled value carries at most half a unit in its last place of error, so the rounding is exact
+// unless the fraction lies within that error of one half. Nothing in that case.
+bool ToDecimalFast(long double magnitude, Decimal& decimal) {
+  if (magnitude < 1e-5L || magnitude >= 1e15L) return false;
+  int exponent = -1;
+  while (exponent < kSignificantDigits - 1 && magnitude >= kPowersOfTen[exponent + 1])
+    ++exponent;
+  if (exponent == -1) {
+    while (exponent > -6 && magnitude * kPowersOfTen[-exponent] < 1)
+      --exponent;
   }
-  // The point printf writes follows the C locale, which the window system may have set.
+  const long double scaled = magnitude * kPowersOfTen[kSignificantDigits - 1 - exponent];
+  if (scaled < 1e14L || scaled >= 1e15L) return false;
+  const long double whole = std::floor(scaled);
+  const long double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return false;
+  auto kept = static_cast<unsigned long long>(whole);
+  if (fraction > 0.5L) ++kept;
+  if (kept == 1000000000000000ULL) {
+    kept /= 10;
+    ++exponent;
+  }
+  decimal.digits = std::to_string(kept);
+  decimal.exponent = exponent;
+  DropTrailingZeros(decimal.digits);
+  return true;
+}
+
+Decimal ToDecimal(long double value) {
+  Decimal decimal;
+  decimal.negative = value < 0;
+  if (ToDecimalFast(std::fabs(value), decimal)) return decimal;
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*Le", kSignificantDigits - 1, std::fabs(value));
+  // buffer: d.dddddddddddddde[+-]x; the point printf writes follows the C locale, which the
+  // window system may have set, so only the digits are taken.
+  const char* p = buffer;
   for (; *p != 'e'; ++p) {
     if (IsDigit(*p)) decimal.digits += *p;
   }
   decimal.exponent = std::atoi(p + 1);
-  while (decimal.digits.size() > 1 && decimal.digits.back() == '0')
-    decimal.digits.pop_back();
+  DropTrailingZeros(decimal.digits);
   return decimal;
 }
 

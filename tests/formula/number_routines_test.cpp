@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace nox::formula {
@@ -75,6 +78,31 @@ TEST(NumberRoutinesTest, RoundValueKeepsEighteenDigitsAndSparesHugeValues) {
   EXPECT_EQ(RoundedText(2, inf), "INF");
   EXPECT_EQ(RoundValue(2, std::numeric_limits<long double>::denorm_min()), 0.0L);
   EXPECT_FALSE(std::signbit(RoundValue(2, -0.001L)));
+}
+
+TEST(NumberRoutinesTest, RoundValueAgreesWithCorrectlyRoundedPrintf) {
+  // Below 18 significant digits RoundValue is x + 1E-10 (x - 1E-10 below zero) rounded to n
+  // decimals; printf rounds the exact binary value, so it is an independent oracle wherever the
+  // nudged value is no exact half, which a random value never is.
+  std::mt19937_64 random(20261209);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-6, 12);
+  std::uniform_int_distribution<int> decimals(0, 5);
+  for (int i = 0; i < 200000; ++i) {
+    const int n = decimals(random);
+    long double x = mantissa(random) * std::pow(10.0L, exponent(random));
+    // Every other value lies on a decimal half, as prices times rates often do.
+    if (i % 2 == 0) x = (std::floor(x * std::pow(10.0L, n)) + 0.5L) / std::pow(10.0L, n);
+    if (i % 3 == 0) x = -x;
+    const long double nudged = x >= 0 ? x + 1e-10L : x - 1e-10L;
+    // Where the nudge is lost in the last place, printf breaks an exact half to even.
+    if (nudged == x) continue;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*Lf", n, nudged);
+    const long double expected = std::strtold(buffer, nullptr);
+    ASSERT_EQ(RoundValue(n, x), expected == 0 ? 0.0L : expected)
+        << "n=" << n << " x=" << static_cast<double>(x) << " printf " << buffer;
+  }
 }
 
 TEST(NumberRoutinesTest, ListItemSplitsAtSemicolons) {

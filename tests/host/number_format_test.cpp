@@ -4,8 +4,12 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "host/host_formats.h"
@@ -71,6 +75,66 @@ TEST(FormatGeneralTest, DoesNotDependOnTheCLocale) {
   std::setlocale(LC_NUMERIC, "C");
   EXPECT_EQ(text, "1.25");
   EXPECT_EQ(number, 1.25L);
+}
+
+// The 15 significant digits and the decimal exponent a general-format text shows.
+std::pair<std::string, int> DigitsOf(const std::string& text) {
+  std::string digits;
+  int exponent = 0;
+  int pointAt = -1;
+  bool leading = true;
+  int leadingZerosAfterPoint = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == 'E') {
+      exponent = std::atoi(text.c_str() + i + 1);
+      break;
+    }
+    if (c == '.') {
+      pointAt = static_cast<int>(digits.size());
+      continue;
+    }
+    if (c < '0' || c > '9') continue;
+    if (leading && c == '0') {
+      if (pointAt >= 0) ++leadingZerosAfterPoint;
+      continue;
+    }
+    leading = false;
+    digits += c;
+  }
+  const int integerDigits = pointAt >= 0 ? pointAt : static_cast<int>(digits.size());
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  if (text.find('E') == std::string::npos) {
+    exponent = integerDigits > 0 ? integerDigits - 1 : -1 - leadingZerosAfterPoint;
+  }
+  return {digits, exponent};
+}
+
+TEST(FormatGeneralTest, AgreesWithCorrectlyRoundedPrintfDigits) {
+  // printf's digits are correctly rounded: an independent oracle for every magnitude, including
+  // values scaled to lie just beside a rounding half.
+  std::mt19937_64 random(20261209);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-7, 17);
+  for (int i = 0; i < 200000; ++i) {
+    long double value = mantissa(random) * std::pow(10.0L, exponent(random));
+    if (i % 4 == 0) value = std::floor(value * 1e6L) / 1e6L + 0.5e-14L * value;
+    if (i % 2 == 1) value = -value;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.14Le", std::fabs(value));
+    std::string expected;
+    for (const char* p = buffer; *p != 'e'; ++p) {
+      if (*p >= '0' && *p <= '9') expected += *p;
+    }
+    while (expected.size() > 1 && expected.back() == '0')
+      expected.pop_back();
+    const int expectedExponent = std::atoi(std::strchr(buffer, 'e') + 1);
+    const std::string text = FormatGeneral(value, '.');
+    const auto [digits, shownExponent] = DigitsOf(text);
+    ASSERT_EQ(digits, expected) << text << " vs " << buffer;
+    ASSERT_EQ(shownExponent, expectedExponent) << text << " vs " << buffer;
+    ASSERT_EQ(text[0] == '-', value < 0) << text;
+  }
 }
 
 TEST(ParseFloatTest, ReadsWholeTextsOnly) {
