@@ -109,6 +109,7 @@ int RunTableInfo(const std::string& path, std::ostream& out, std::ostream& err) 
   return WithTable(path, err, [&](TTable& table) {
     out << "Table: " << Utf8(path) << "\n";
     out << "Type: " << TypeName(table.Storage()->type()) << "\n";
+    out << "Level: " << table.Storage()->formatLevel() << "\n";
     out << "Records: " << table.QuickRecordCount() << "\n";
     const auto& indexes = table.IndexDefs();
     const bool keyed = !indexes.empty() && (indexes[0].options & tables::ixPrimary) != 0;

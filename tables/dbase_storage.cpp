@@ -81,6 +81,20 @@ bool IsFoxPro(unsigned char version) {
   return version == 0x30 || version == 0x31 || version == 0x32;
 }
 
+std::string DbaseLevelName(unsigned char version) {
+  if (IsFoxPro(version)) return "Visual FoxPro";
+  switch (version & 0x07) {
+    case 3:
+      return "dBase III+";
+    case 4:
+      return "dBase 7";
+    case 5:
+      return "dBase 5";
+    default:
+      return "dBase";
+  }
+}
+
 bool IsBlank(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\0'; });
 }
@@ -201,7 +215,8 @@ std::filesystem::path MemoPathFor(const std::filesystem::path& table) {
   std::error_code error;
   if (std::filesystem::exists(preferred, error)) return preferred;
   auto lower = [](std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
   };
   std::string wanted = lower(preferred.filename().string());
@@ -320,6 +335,7 @@ class DbaseStorage final : public TableStorage {
   ~DbaseStorage() override;
 
   TableType type() const override { return TableType::DBase; }
+  std::string formatLevel() const override;
   const std::filesystem::path& path() const override { return path_; }
   const std::vector<FieldDef>& fieldDefs() const override { return defs_; }
   const std::vector<IndexDef>& indexDefs() const override { return indexDefs_; }
@@ -379,6 +395,12 @@ class DbaseStorage final : public TableStorage {
   bool headerDirty_ = false;  // records changed since the header was last written
   bool needsSync_ = false;
 };
+
+std::string DbaseStorage::formatLevel() const {
+  // dBase IV marks itself by its memo format on a level-3 version byte.
+  if ((version_ & 0x07) == 3 && (version_ & 0x08) != 0) return "dBase IV";
+  return DbaseLevelName(version_);
+}
 
 DbaseStorage::DbaseStorage(const std::filesystem::path& path, FileLock lock)
     : path_(path), name_(TableFileName(path)), lock_(std::move(lock)) {

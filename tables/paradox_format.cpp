@@ -563,4 +563,12 @@ void PutShortField(unsigned char* data, std::int16_t value) {
   PutFlippedInt(data, 2, value);
 }
 
+std::string ParadoxLevelName(std::uint8_t fileVersion) {
+  if (fileVersion <= 3) return "Paradox 3.0";
+  if (fileVersion == 4) return "Paradox 3.5";
+  if (fileVersion <= 9) return "Paradox 4.x";
+  if (fileVersion <= 11) return "Paradox 5.x";
+  return "Paradox 7.x";
+}
+
 }  // namespace nox::tables::paradox

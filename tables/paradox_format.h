@@ -62,6 +62,9 @@ bool IsBlobCode(std::uint8_t code);
 // the type or size cannot be stored.
 FieldLayout LayoutForDefinition(const FieldDef& def);
 
+// The Paradox version a header's file-version byte stands for ("Paradox 3.0" ... "Paradox 7.x").
+std::string ParadoxLevelName(std::uint8_t fileVersion);
+
 struct TableHeader {
   std::uint16_t recordSize = 0;
   std::uint16_t headerSize = 0;

@@ -128,6 +128,7 @@ class ParadoxStorage final : public TableStorage {
   }
 
   TableType type() const override { return TableType::Paradox; }
+  std::string formatLevel() const override { return ParadoxLevelName(header_.fileVersion); }
   const std::filesystem::path& path() const override { return path_; }
   const std::vector<FieldDef>& fieldDefs() const override { return fieldDefs_; }
   const std::vector<IndexDef>& indexDefs() const override { return indexDefs_; }

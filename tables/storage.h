@@ -37,6 +37,8 @@ class TableStorage {
   virtual ~TableStorage() = default;
 
   virtual TableType type() const = 0;
+  // The format's level as users know it ("dBase III+", "dBase IV", "Paradox 7.x", ...).
+  virtual std::string formatLevel() const = 0;
   virtual const std::filesystem::path& path() const = 0;
   virtual const std::vector<FieldDef>& fieldDefs() const = 0;
   // The primary index first (a keyed Paradox table), then the secondary index definitions.

@@ -86,7 +86,7 @@ TEST_F(CliTablesTest, DumpWritesCsvIndependentOfHostFormats) {
 TEST_F(CliTablesTest, InfoListsTypeFieldsKeyAndCount) {
   const ProgramRun run = Noxconv("--info '" + path + "'");
   EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("Type: dBase\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Type: dBase\nLevel: dBase III+\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Records: 2\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Key: (none)\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Fields:\n  NAME ALPHA 20\n  SINCE DATE 0\n"), std::string::npos)

@@ -30,6 +30,7 @@ class MemoryStorage : public tables::TableStorage {
   ~MemoryStorage() override;
 
   tables::TableType type() const override { return data_->type; }
+  std::string formatLevel() const override { return "in memory"; }
   const std::filesystem::path& path() const override { return path_; }
   const std::vector<tables::FieldDef>& fieldDefs() const override { return data_->fields; }
   const std::vector<tables::IndexDef>& indexDefs() const override { return data_->indexes; }
