@@ -21,17 +21,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool EqualNoCase(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (FoldCase(static_cast<unsigned char>(left[i])) !=
-        FoldCase(static_cast<unsigned char>(right[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 [[noreturn]] void FailAt(std::string_view sourceName, int lineNumber, const std::string& what) {
   throw TableError("Engine configuration '" + std::string(sourceName) + "', line " +
                    std::to_string(lineNumber) + ": " + what);

@@ -11,25 +11,6 @@
 namespace nox::tables {
 namespace {
 
-bool EqualNoCase(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (FoldCase(static_cast<unsigned char>(left[i])) !=
-        FoldCase(static_cast<unsigned char>(right[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ')
-    text.remove_suffix(1);
-  return text;
-}
-
 std::vector<std::string_view> SplitFieldNames(std::string_view names) {
   std::vector<std::string_view> result;
   while (!names.empty()) {

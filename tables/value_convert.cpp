@@ -13,14 +13,6 @@
 namespace nox::tables {
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ')
-    text.remove_suffix(1);
-  return text;
-}
-
 std::string Quoted(std::string_view text) {
   std::string quoted;
   quoted.reserve(text.size() + 2);
@@ -206,6 +198,25 @@ std::string TimeText(double dateTime) {
 }
 
 }  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
+  return text;
+}
+
+bool EqualNoCase(std::string_view left, std::string_view right) {
+  if (left.size() != right.size()) return false;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    if (FoldCase(static_cast<unsigned char>(left[i])) !=
+        FoldCase(static_cast<unsigned char>(right[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
 
 unsigned char FoldCase(unsigned char byte) {
   if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 0x20);

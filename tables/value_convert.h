@@ -28,5 +28,9 @@ double FieldValueDateTime(const FieldDef& field, const Value& value);
 
 // Single-byte letters compared without regard to case (ASCII and the Windows-1257 letters).
 unsigned char FoldCase(unsigned char byte);
+bool EqualNoCase(std::string_view left, std::string_view right);
+
+// The text without leading and trailing spaces.
+std::string_view TrimBlanks(std::string_view text);
 
 }  // namespace nox::tables
