@@ -1,0 +1,442 @@
+#include "convert/conversion_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+#include "app/description_file.h"
+#include "convert/key_violations.h"
+#include "formula/formula.h"
+#include "formula/latvian.h"
+#include "host/messages.h"
+#include "tables/table.h"
+
+namespace nox::convert {
+
+namespace {
+
+constexpr int kBatchSize = 50;
+// What the text-to-date function yields for a text that is no date: a date field then stays empty.
+constexpr std::string_view kNoDate = "11.11.11";
+
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/' || c == ':';
+}
+
+std::string ErrorText(const std::exception& error) {
+  std::string text = error.what();
+  if (text.empty()) text = "Unknown error";
+  return text;
+}
+
+}  // namespace
+
+PathParts SplitTablePath(std::string_view fullPath) {
+  std::size_t nameStart = fullPath.size();
+  while (nameStart > 0 && !IsPathSeparator(fullPath[nameStart - 1]))
+    --nameStart;
+  PathParts parts;
+  parts.path = std::string(fullPath.substr(0, nameStart));
+  const std::string_view fileName = fullPath.substr(nameStart);
+  parts.name = std::string(fileName.substr(0, fileName.find('.')));
+  const std::size_t lastDot = fileName.rfind('.');
+  if (lastDot != std::string_view::npos) parts.extension = std::string(fileName.substr(lastDot));
+  return parts;
+}
+
+struct ConversionRun::PreparedRelation {
+  bool isFormula = false;
+  int sourceIndex = -1;
+  int targetIndex = -1;
+  bool dateTarget = false;
+  formula::TokenList tokens;
+  formula::TypeList types;
+};
+
+ConversionRun::ConversionRun(ConversionInputs inputs) : inputs_(std::move(inputs)) {
+  if (inputs_.description == nullptr) {
+    throw std::invalid_argument("Conversion run without a description");
+  }
+  if (inputs_.source == nullptr || inputs_.target == nullptr || inputs_.keyViolations == nullptr) {
+    throw std::invalid_argument("Conversion run without its source, target or key-violation table");
+  }
+  if (!inputs_.clock) {
+    inputs_.clock = [] {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(
+                 std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    };
+  }
+  capture_ = std::make_unique<KeyViolationCapture>(*inputs_.source, *inputs_.target,
+                                                   *inputs_.keyViolations);
+  capture_->SetOnRefused([this] { OnRefused(); });
+  message_ = std::string(run_messages::kClickConvert);
+}
+
+ConversionRun::~ConversionRun() = default;
+
+// --- Display helpers ---
+
+void ConversionRun::SetMessage(std::string_view text, MessageColour colour) {
+  message_ = std::string(text);
+  messageColour_ = colour;
+}
+
+void ConversionRun::Notify() {
+  if (observer_ != nullptr) observer_->DisplayChanged();
+}
+
+void ConversionRun::Poke(std::string_view suffix) {
+  if (!inputs_.dde || observer_ == nullptr) return;
+  std::string text = inputs_.messageName;
+  text.append(suffix);
+  observer_->Poke(text);
+}
+
+std::int64_t ConversionRun::NowSeconds() const {
+  return inputs_.clock() / 1000;
+}
+
+std::string ConversionRun::RemainingMinutes(std::int64_t elapsedSeconds, std::size_t maximum,
+                                            std::size_t position) {
+  if (position == 0) return {};
+  const std::int64_t left =
+      maximum > position ? static_cast<std::int64_t>(maximum - position) : std::int64_t{0};
+  const double minutes =
+      static_cast<double>(elapsedSeconds * left) / static_cast<double>(position) / 60.0;
+  return std::to_string(static_cast<std::int64_t>(std::trunc(minutes)) + 1);
+}
+
+int ConversionRun::RoundedPercent(std::size_t position, std::size_t maximum) {
+  if (maximum == 0) return 0;
+  // Exact integer arithmetic, so a share of exactly one half rounds to the even neighbour.
+  const unsigned long long scaled = static_cast<unsigned long long>(position) * 100ULL;
+  unsigned long long quotient = scaled / maximum;
+  const unsigned long long twiceRest = (scaled % maximum) * 2ULL;
+  if (twiceRest > maximum || (twiceRest == maximum && quotient % 2 == 1)) ++quotient;
+  return static_cast<int>(quotient);
+}
+
+void ConversionRun::UpdateTime() {
+  timeText_ = RemainingMinutes(NowSeconds() - startSecond_, sourceCount_, processed_);
+}
+
+// --- Show ---
+
+bool ConversionRun::Show() {
+  // Showing the window again during a run leaves the run and its display alone.
+  if (state_ == RunState::Running || state_ == RunState::Starting) return true;
+  namespace messages = app::description_messages;
+  const app::DescriptionText& description = *inputs_.description;
+  const auto failShow = [this](std::string_view text) {
+    described_ = false;
+    lastError_ = std::string(text);
+    host::ShowMessage(host::MessageKind::Error, text);
+    Notify();
+    return false;
+  };
+
+  const std::optional<std::string> source = description.Value(app::DescriptionLine::Source);
+  if (!source) return failShow(messages::kFilesMalformed);
+  shownProcessed_ = 0;
+  sourceParts_ = SplitTablePath(*source);
+  const std::optional<std::string> target = description.Value(app::DescriptionLine::Target);
+  if (!target) return failShow(messages::kFilesMalformed);
+  targetParts_ = SplitTablePath(*target);
+
+  const std::optional<bool> clear = description.Flag(app::DescriptionLine::ClearTarget);
+  if (!clear) return failShow(messages::kOptionsMalformed);
+  clearOption_ = *clear;
+  const std::optional<bool> latvian = description.Flag(app::DescriptionLine::Latvian);
+  if (!latvian) return failShow(messages::kOptionsMalformed);
+  latvianOption_ = *latvian;
+
+  barColour_ = BarColour::Navy;
+  processed_ = 0;
+  SetMessage(run_messages::kClickConvert, MessageColour::Black);
+  timeVisible_ = false;
+  timeText_.clear();
+  lastError_.clear();
+  state_ = RunState::Ready;
+  described_ = true;
+  Notify();
+  if (inputs_.automatic) Start();
+  return true;
+}
+
+// --- Start ---
+
+void ConversionRun::PrepareRelations() {
+  tables::TTable& source = *inputs_.source;
+  tables::TTable& target = *inputs_.target;
+  if (!source.Active()) throw tables::TableError("The source table is not open");
+  if (!target.Active()) throw tables::TableError("The target table is not open");
+
+  const std::vector<RelationRow> rows =
+      inputs_.relations ? inputs_.relations() : std::vector<RelationRow>{};
+  std::vector<PreparedRelation> prepared(rows.size());
+  std::vector<std::string> names;
+  names.reserve(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const RelationRow& row = rows[i];
+    PreparedRelation& relation = prepared[i];
+    relation.isFormula = row.IsFormula();
+    if (relation.isFormula) {
+      formula::TranslateFormula(row.formula, relation.tokens, relation.types);
+    } else {
+      const tables::TField* field = source.FindField(row.source);
+      if (field == nullptr) {
+        std::string text = "Source field '";
+        text.append(row.source).append("' not found");
+        throw tables::TableError(text);
+      }
+      relation.sourceIndex = field->Index();
+    }
+    const tables::TField* field = target.FindField(row.target);
+    if (field == nullptr) {
+      std::string text = "Target field '";
+      text.append(row.target).append("' not found");
+      throw tables::TableError(text);
+    }
+    relation.targetIndex = field->Index();
+    relation.dateTarget = field->DataType() == tables::FieldType::Date;
+    names.push_back(field->FieldName());
+  }
+  relations_ = std::move(prepared);
+  targetNames_ = std::move(names);
+  values_.assign(relations_.size(), tables::Value());
+  capture_->SetRecord({&targetNames_, &values_});
+}
+
+void ConversionRun::ApplyFilter() {
+  tables::TTable& source = *inputs_.source;
+  std::string filter = inputs_.filter ? inputs_.filter() : std::string();
+  source.SetFiltered(false);
+  if (filter.empty()) {
+    source.SetFilter(std::string());
+    return;
+  }
+  source.SetFilter(std::move(filter));
+  source.SetFiltered(true);
+}
+
+void ConversionRun::ClearTarget() {
+  tables::TTable& target = *inputs_.target;
+  target.Close();
+  target.SetExclusive(true);
+  try {
+    target.Open();
+  } catch (...) {
+    // Another user holds the table: open it shared again so that the workspace keeps its target.
+    target.SetExclusive(false);
+    try {
+      target.Open();
+    } catch (...) {
+    }
+    throw;
+  }
+  target.EmptyTable();
+}
+
+bool ConversionRun::Start() {
+  if (!described_ || inBatch_ || state_ == RunState::Running || state_ == RunState::Starting) {
+    return false;
+  }
+  state_ = RunState::Starting;
+  SetMessage(run_messages::kCountingRecords, MessageColour::Black);
+  Notify();
+  try {
+    PrepareRelations();
+    std::vector<std::string> packFields =
+        SplitNameList(inputs_.packFields ? inputs_.packFields() : std::string(), kMaxPackFields);
+    for (const std::string& name : packFields) {
+      if (inputs_.target->FindField(name) == nullptr) {
+        std::string text = "Pack field '";
+        text.append(name).append("' is not a field of the target table");
+        throw tables::TableError(text);
+      }
+    }
+    ApplyFilter();
+    sourceCount_ = inputs_.source->RecordCount();
+    processed_ = 0;
+    targetCount_ = inputs_.target->QuickRecordCount();
+    countsVisible_ = true;
+    Notify();
+
+    if (clearOption_) ClearTarget();
+
+    std::string targetFileName = targetParts_.name;
+    targetFileName.append(targetParts_.extension);
+    capture_->SetTargetFile(inputs_.targetDirectory, targetFileName);
+    capture_->SetPackFields(std::move(packFields));
+    tables::TTable& keyViolations = *inputs_.keyViolations;
+    if (!keyViolations.Active()) {
+      // No key-violation file of an earlier program run may be left.
+      NameKeyViolationTable(keyViolations, inputs_.targetDirectory, targetFileName);
+      keyViolations.DeleteTable();
+    }
+    inputs_.source->First();
+  } catch (const std::exception& error) {
+    Fail(ErrorText(error));
+    return false;
+  }
+
+  SetMessage(run_messages::kPassMinutes, MessageColour::Black);
+  timeVisible_ = true;
+  timeText_.clear();
+  barColour_ = BarColour::Navy;
+  shownProcessed_ = 0;
+  processed_ = 0;
+  refusedCount_ = 0;
+  reportThreshold_ = 10;
+  lastError_.clear();
+  startSecond_ = NowSeconds();
+  state_ = RunState::Running;
+  Notify();
+  Poke(":0%");
+  return true;
+}
+
+// --- Batches ---
+
+tables::Value ConversionRun::RelationValue(PreparedRelation& relation) {
+  tables::TTable& source = *inputs_.source;
+  if (relation.isFormula) {
+    std::string text =
+        formula::CalculateFormula(relation.tokens, relation.types, &source, inputs_.window);
+    if (latvianOption_) text = formula::LatvianDosToWin(text);
+    return tables::Value::Text(std::move(text));
+  }
+  const tables::Value& value = source.Fields(relation.sourceIndex).GetValue();
+  return latvianOption_ ? formula::LatvianDosToWin(value) : value;
+}
+
+void ConversionRun::FillRecord() {
+  tables::TTable& target = *inputs_.target;
+  for (std::size_t i = 0; i < relations_.size(); ++i) {
+    PreparedRelation& relation = relations_[i];
+    values_[i] = RelationValue(relation);
+    const tables::Value& value = values_[i];
+    if (relation.isFormula && relation.dateTarget && value.kind() == tables::Value::Kind::Text &&
+        value.text() == kNoDate) {
+      continue;
+    }
+    target.Fields(relation.targetIndex).SetValue(value);
+  }
+}
+
+bool ConversionRun::ProcessRecord() {
+  tables::TTable& target = *inputs_.target;
+  try {
+    target.Append();
+    FillRecord();
+  } catch (const std::exception& error) {
+    target.Cancel();  // a half-filled record is never stored
+    Fail(ErrorText(error));
+    return false;
+  }
+  processed_ = std::min(processed_ + 1, sourceCount_);
+  capture_->SetArmed(true);
+  try {
+    target.Post();
+  } catch (const tables::AbortError&) {
+    capture_->SetArmed(false);
+    return false;  // refused and captured; the source has moved on and the tick ends
+  } catch (const std::exception& error) {
+    capture_->SetArmed(false);
+    target.Cancel();
+    Fail(ErrorText(error));
+    return false;
+  }
+  capture_->SetArmed(false);
+  try {
+    inputs_.source->Next();
+  } catch (const std::exception& error) {
+    Fail(ErrorText(error));
+    return false;
+  }
+  return true;
+}
+
+void ConversionRun::RunBatch() {
+  if (inBatch_ || state_ != RunState::Running) return;
+  inBatch_ = true;
+  struct BatchGuard {
+    bool& flag;
+    ~BatchGuard() { flag = false; }
+  } guard{inBatch_};
+
+  for (int i = 0; i < kBatchSize; ++i) {
+    if (state_ != RunState::Running) return;  // cancelled while a message was shown
+    bool atEnd = false;
+    try {
+      atEnd = inputs_.source->Eof();
+    } catch (const std::exception& error) {
+      Fail(ErrorText(error));
+      return;
+    }
+    if (atEnd) {
+      Complete();
+      return;
+    }
+    if (!ProcessRecord()) return;
+  }
+  if (state_ == RunState::Running) BatchEnd();
+}
+
+void ConversionRun::BatchEnd() {
+  if (inputs_.dde && sourceCount_ != 0 &&
+      RoundedPercent(processed_, sourceCount_) >= reportThreshold_) {
+    std::string suffix = ":";
+    suffix.append(std::to_string(reportThreshold_)).append("%");
+    reportThreshold_ += 10;
+    Poke(suffix);
+  }
+  shownProcessed_ = processed_;
+  UpdateTime();
+  Notify();
+}
+
+void ConversionRun::OnRefused() {
+  ++refusedCount_;
+  shownProcessed_ = processed_;
+  UpdateTime();
+  Notify();
+}
+
+void ConversionRun::Complete() {
+  state_ = RunState::Complete;
+  timeVisible_ = false;
+  shownProcessed_ = processed_;
+  targetCount_ = inputs_.target->QuickRecordCount();
+  const tables::TTable& keyViolations = *inputs_.keyViolations;
+  keyViolationCount_ = keyViolations.Active() ? keyViolations.QuickRecordCount() : 0;
+  SetMessage(run_messages::kComplete, MessageColour::Green);
+  Notify();
+  if (observer_ != nullptr) observer_->Completed();
+  if (inputs_.automatic) Poke(":Complete");
+}
+
+bool ConversionRun::Cancel() {
+  if (state_ != RunState::Running) return false;
+  state_ = RunState::Cancelled;
+  barColour_ = BarColour::Red;
+  SetMessage(run_messages::kTerminated, MessageColour::Red);
+  Poke(": Convertation terminated by user.");
+  Notify();
+  return true;
+}
+
+void ConversionRun::Fail(std::string text) {
+  state_ = RunState::Failed;
+  barColour_ = BarColour::Red;
+  SetMessage(text, MessageColour::Red);
+  lastError_ = std::move(text);
+  host::ShowMessage(host::MessageKind::Error, lastError_);
+  Notify();
+}
+
+}  // namespace nox::convert
