@@ -1030,8 +1030,10 @@ class TempFile {
 };
 
 std::filesystem::path TempPathFor(const std::filesystem::path& path, const char* extension) {
+  std::string suffix = ".";
+  suffix.append(std::to_string(::getpid())).append(extension);
   std::filesystem::path temp = path;
-  temp += "." + std::to_string(::getpid()) + extension;
+  temp += suffix;
   return temp;
 }
 
