@@ -178,16 +178,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// The relation list as the run reads it: one row per relation with its formula-list entry.
-std::vector<convert::RelationRow> RunRelations(const Workspace& workspace) {
-  std::vector<convert::RelationRow> rows;
-  for (int i = 0; i < workspace.SGRelat.RelationCount(); ++i) {
-    const RelationRow& row = workspace.SGRelat.rows[static_cast<std::size_t>(i)];
-    rows.push_back({row.source, row.target, workspace.LBFunc.at(static_cast<std::size_t>(i))});
-  }
-  return rows;
-}
-
 // Why a load sequence failed: a table that cannot be opened, or the description itself.
 RunStatus LoadFailure(const Workspace& workspace) {
   const bool filesNamed = workspace.CFile.Value(DescriptionLine::Source).has_value() &&
@@ -224,15 +214,7 @@ int Convert(const std::string& descriptionPath, CallerConversations* link, Conso
   if (!workspace.Load(descriptionPath, true)) return kRunBadDescription;
   if (!workspace.LoadOk) return LoadFailure(workspace);
 
-  convert::ConversionInputs inputs;
-  inputs.description = &workspace.CFile;
-  inputs.relations = [&workspace] { return RunRelations(workspace); };
-  inputs.filter = [&workspace] { return workspace.EditFilter; };
-  inputs.packFields = [&workspace] { return workspace.EditPack; };
-  inputs.source = &workspace.TableSource;
-  inputs.target = &workspace.TableTarget;
-  inputs.keyViolations = &workspace.TableKeyViol;
-  inputs.targetDirectory = workspace.TableTarget.DatabaseName();
+  convert::ConversionInputs inputs = convert::WorkspaceInputs(workspace);
   inputs.messageName = MessageName(descriptionPath);
   inputs.automatic = true;
   inputs.dde = link != nullptr;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/description_file.h"
+#include "app/workspace.h"
 #include "convert/key_violations.h"
 #include "formula/formula.h"
 #include "formula/latvian.h"
@@ -437,6 +438,27 @@ void ConversionRun::Fail(std::string text) {
   lastError_ = std::move(text);
   host::ShowMessage(host::MessageKind::Error, lastError_);
   Notify();
+}
+
+ConversionInputs WorkspaceInputs(app::Workspace& workspace) {
+  ConversionInputs inputs;
+  inputs.description = &workspace.CFile;
+  inputs.relations = [&workspace] {
+    std::vector<RelationRow> rows;
+    for (int i = 0; i < workspace.SGRelat.RelationCount(); ++i) {
+      const auto index = static_cast<std::size_t>(i);
+      const app::RelationRow& row = workspace.SGRelat.rows[index];
+      rows.push_back({row.source, row.target, workspace.LBFunc.at(index)});
+    }
+    return rows;
+  };
+  inputs.filter = [&workspace] { return workspace.EditFilter; };
+  inputs.packFields = [&workspace] { return workspace.EditPack; };
+  inputs.source = &workspace.TableSource;
+  inputs.target = &workspace.TableTarget;
+  inputs.keyViolations = &workspace.TableKeyViol;
+  inputs.targetDirectory = workspace.TableTarget.DatabaseName();
+  return inputs;
 }
 
 }  // namespace nox::convert

@@ -17,7 +17,8 @@
 
 namespace nox::app {
 class DescriptionText;
-}
+class Workspace;
+}  // namespace nox::app
 namespace nox::formula {
 class NamedWindow;
 }
@@ -61,6 +62,11 @@ struct ConversionInputs {
   // Milliseconds of a monotonic clock; empty means std::chrono::steady_clock.
   std::function<std::int64_t()> clock;
 };
+
+// The inputs of a run over a workspace: its description text, relation and formula lists, option
+// displays and tables, the target directory where the target was opened. The caller sets the
+// message name, the modes and the window.
+ConversionInputs WorkspaceInputs(app::Workspace& workspace);
 
 // Failed: a record could not be filled or stored, or the run could not start; the error was shown
 // through host::ShowMessage and Start() may be called again.
