@@ -13,6 +13,7 @@ case "$flavour" in
   sanitize) args=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DNOX_SANITIZE=ON
                   -DNOX_BUILD_BENCH=OFF -DNOX_WERROR=ON) ;;
   fuzz)     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DNOX_BUILD_FUZZ=ON
+                  -DNOX_BUILD_WINDOWS=OFF
                   -DNOX_BUILD_TESTS=OFF -DNOX_BUILD_BENCH=OFF) ;;
   *) echo "build.sh: unknown flavour '$flavour' (release, sanitize, fuzz)" >&2; exit 2 ;;
 esac

@@ -1,0 +1,26 @@
+#pragma once
+// The application's general error report: an error that reaches the event loop is shown in a
+// message box with its text, and the program goes on.
+
+#include <QApplication>
+#include <exception>
+
+namespace nox::forms {
+
+// Shows the error's text (single-byte Windows-1257, as the core raises it) in an error dialog with
+// OK and the application title.
+void ShowException(const std::exception& error);
+// Reports the exception being handled; call only inside a catch block.
+void ReportCurrentException();
+
+// The application object of the desktop program: errors escaping an event handler are reported
+// instead of ending the program.
+class NoxApplication : public QApplication {
+  Q_OBJECT
+
+ public:
+  NoxApplication(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace nox::forms

@@ -1,0 +1,31 @@
+#pragma once
+// Every modal window of the program runs through RunModal, so that tests can answer a dialog
+// without an event loop: a hook installed for the test picks the button to press.
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <functional>
+
+namespace nox::forms {
+
+// Given the dialog, fully built and not shown, gives the button to press; null stands for the
+// window's close box. Used only while installed.
+using NoxDialogTestHook = std::function<QAbstractButton*(QDialog& dialog)>;
+
+// Installs the hook for the life of this object (one at a time; the previous one comes back).
+class ScopedDialogTestHook {
+ public:
+  explicit ScopedDialogTestHook(NoxDialogTestHook hook);
+  ~ScopedDialogTestHook();
+  ScopedDialogTestHook(const ScopedDialogTestHook&) = delete;
+  ScopedDialogTestHook& operator=(const ScopedDialogTestHook&) = delete;
+
+ private:
+  NoxDialogTestHook previous_;
+};
+
+// Shows the dialog modally and gives its result. With a test hook installed the dialog is not
+// shown: the hook's button is clicked (or the close box used) and the result read back.
+int RunModal(QDialog& dialog);
+
+}  // namespace nox::forms

@@ -1,0 +1,252 @@
+#include "forms/nox_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <stdexcept>
+
+#include "forms/application.h"
+#include "tests/forms/dialog_probe.h"
+
+namespace nox::forms {
+namespace {
+
+// A window that writes down which handler ran; the base's hooks show where the base handler ran.
+class LoggingForm : public TNoxForm {
+ public:
+  explicit LoggingForm(QStringList* log, QString failIn = QString(), QWidget* parent = nullptr)
+      : TNoxForm(parent), log_(log), failIn_(std::move(failIn)) {}
+  CloseAction closeAnswer = CloseAction::caHide;
+
+ protected:
+  void FormCreate() override {
+    TNoxForm::FormCreate();
+    Note("Create");
+  }
+  void FormShow() override {
+    TNoxForm::FormShow();
+    Note("Show");
+  }
+  void FormClose(CloseAction& action) override {
+    TNoxForm::FormClose(action);
+    Note("Close");
+    if (action != CloseAction::caNone) action = closeAnswer;
+  }
+  void FormDestroy() override {
+    Note("Destroy");
+    TNoxForm::FormDestroy();
+  }
+  void ChangeLanguage() override { Note("ChangeLanguage"); }
+  void ApplyFieldSettings() override { Note("ApplyFieldSettings"); }
+  void CheckRequiredFields(CloseAction& /*action*/) override { Note("CheckRequiredFields"); }
+  void ShowCalculator() override { Note("ShowCalculator"); }
+  void EditFieldSettings() override { Note("EditFieldSettings"); }
+
+ private:
+  void Note(const QString& step) {
+    if (step == failIn_) throw std::runtime_error("Nav izdevies: " + step.toStdString());
+    *log_ << step;
+  }
+  QStringList* log_;
+  QString failIn_;
+};
+
+TEST(TNoxForm, HandlersRunInOrderBaseFirstAndDestroyBaseLast) {
+  QStringList log;
+  {
+    FormPtr<LoggingForm> form = CreateForm<LoggingForm>(&log);
+    EXPECT_EQ(form->LanguageIni(), "NoxReStr.Ini");
+    EXPECT_TRUE(form->EnterToTab());
+    form->show();
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+  }
+  EXPECT_EQ(log, QStringList({"ChangeLanguage", "Create", "ApplyFieldSettings", "Show",
+                              "CheckRequiredFields", "Close", "Destroy"}));
+}
+
+TEST(TNoxForm, CloseActionDecidesWhatHappensToTheWindow) {
+  QStringList log;
+  FormPtr<LoggingForm> kept = CreateForm<LoggingForm>(&log);
+  kept->closeAnswer = CloseAction::caNone;
+  kept->show();
+  kept->close();
+  EXPECT_TRUE(kept->isVisible());
+  kept->done(QDialog::Accepted);  // a dialog result closes through FormClose as well
+  EXPECT_TRUE(kept->isVisible());
+  kept->closeAnswer = CloseAction::caHide;
+  kept->done(QDialog::Accepted);
+  EXPECT_FALSE(kept->isVisible());
+
+  log.clear();
+  QPointer<LoggingForm> freed = CreateForm<LoggingForm>(&log).release();
+  freed->closeAnswer = CloseAction::caFree;
+  freed->show();
+  freed->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(freed.isNull());
+  EXPECT_EQ(log.count("Destroy"), 1);
+}
+
+TEST(TNoxForm, ErrorInAHandlerIsReportedAndTheRestOfItSkipped) {
+  struct Case {
+    QString failIn;
+    QStringList logAfterCreate;
+  };
+  const Case cases[] = {
+      {"ChangeLanguage", {}},
+      {"Create", {"ChangeLanguage"}},
+  };
+  for (const Case& c : cases) {
+    QStringList log;
+    testing::DialogAnswerer answerer;
+    FormPtr<LoggingForm> form = CreateForm<LoggingForm>(&log, c.failIn);
+    ASSERT_NE(form, nullptr);  // created all the same
+    EXPECT_EQ(log, c.logAfterCreate);
+    ASSERT_EQ(answerer.Shown().size(), 1u);
+    EXPECT_EQ(answerer.Shown()[0].message, "Nav izdevies: " + c.failIn);
+    EXPECT_EQ(answerer.Shown()[0].caption, "NOX Test");
+  }
+}
+
+TEST(TNoxForm, DestroyRunsOnceForEveryWayAWindowGoes) {
+  QStringList log;
+  {
+    testing::DialogAnswerer answerer;
+    CreateForm<LoggingForm>(&log, "Destroy").reset();
+    ASSERT_EQ(answerer.Shown().size(), 1u);
+    EXPECT_EQ(answerer.Shown()[0].message, "Nav izdevies: Destroy");
+  }
+  // A window owned by another runs its handler when the owner goes.
+  FormPtr<LoggingForm> owner = CreateForm<LoggingForm>(&log);
+  CreateForm<LoggingForm>(&log, QString(), owner.get()).release();
+  log.clear();
+  owner.reset();
+  EXPECT_EQ(log, QStringList({"Destroy", "Destroy"}));
+}
+
+TEST(TNoxForm, KeyboardCommandsNeedExactlyCtrl) {
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    QStringList log;
+  };
+  const Case cases[] = {
+      {Qt::Key_K, Qt::ControlModifier, {"ShowCalculator"}},
+      {Qt::Key_S, Qt::ControlModifier, {"EditFieldSettings"}},
+      {Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier, {}},
+      {Qt::Key_S, Qt::NoModifier, {}},
+  };
+  QStringList log;
+  FormPtr<LoggingForm> form = CreateForm<LoggingForm>(&log);
+  auto* edit = new QLineEdit(form.get());
+  form->show();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  edit->setFocus();
+  for (const Case& c : cases) {
+    log.clear();
+    QTest::keyClick(edit, c.key, c.modifiers);
+    EXPECT_EQ(log, c.log) << c.key;
+  }
+}
+
+// A control whose event handler fails, as a table error raised in a click handler would.
+class FailingWidget : public QWidget {
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::User)
+      throw std::runtime_error(
+          "Tabula aiz\xF2"
+          "emta");
+    return QWidget::event(event);
+  }
+};
+
+TEST(GeneralErrorReport, ErrorReachingTheEventLoopIsShownAndTheProgramGoesOn) {
+  testing::DialogAnswerer answerer;
+  FailingWidget widget;
+  QEvent failing(QEvent::User);
+  QCoreApplication::sendEvent(&widget, &failing);
+  QCoreApplication::sendEvent(&widget, &failing);
+  ASSERT_EQ(answerer.Shown().size(), 2u);
+  EXPECT_EQ(answerer.Shown()[0].message, "Tabula aizņemta");  // Windows-1257 0xF2 is "ņ"
+  EXPECT_EQ(answerer.Shown()[0].buttonNames, QStringList{"OK"});
+  EXPECT_EQ(answerer.Shown()[0].caption, "NOX Test");
+}
+
+class EnterForm : public TNoxForm {
+ public:
+  EnterForm() {
+    first = Add(new QLineEdit(this), 0);
+    second = Add(new QLineEdit(this), 1);
+    memo = Add(new QPlainTextEdit(this), 2);
+    button = Add(new QPushButton("Go", this), 3);
+    last = Add(new QLineEdit(this), 4);
+    connect(button, &QPushButton::clicked, this, [this] { ++clicks; });
+    resize(200, 200);
+  }
+  QLineEdit* first;
+  QLineEdit* second;
+  QPlainTextEdit* memo;
+  QPushButton* button;
+  QLineEdit* last;
+  int clicks = 0;
+
+ private:
+  template <typename Widget>
+  Widget* Add(Widget* widget, int row) {
+    widget->setGeometry(5, 5 + 30 * row, 150, 25);
+    return widget;
+  }
+};
+
+TEST(TNoxForm, EnterMovesTheFocusLikeTab) {
+  FormPtr<EnterForm> form = CreateForm<EnterForm>();
+  form->show();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+
+  struct Case {
+    QWidget* from;
+    Qt::KeyboardModifiers modifiers;
+    bool enterToTab;
+    QWidget* to;
+    int clicks;
+  };
+  const Case cases[] = {
+      {form->first, Qt::NoModifier, true, form->second, 0},
+      {form->second, Qt::ShiftModifier, true, form->first, 0},
+      {form->first, Qt::NoModifier, false, form->first, 0},    // switched off
+      {form->memo, Qt::NoModifier, true, form->memo, 0},       // a memo keeps its Enter
+      {form->last, Qt::ShiftModifier, true, form->button, 0},  // lands on a button, presses nothing
+      {form->button, Qt::NoModifier, true, form->button, 1},   // a focused button is pressed
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    form->SetEnterToTab(c.enterToTab);
+    c.from->setFocus();
+    form->clicks = 0;
+    QTest::keyClick(c.from, Qt::Key_Return, c.modifiers);
+    EXPECT_EQ(QApplication::focusWidget(), c.to) << "case " << index;
+    EXPECT_EQ(form->clicks, c.clicks) << "case " << index;
+    ++index;
+  }
+  EXPECT_EQ(form->memo->toPlainText(), "\n");
+
+  // With a default button, Enter presses it and the focus stays.
+  form->SetEnterToTab(true);
+  form->button->setDefault(true);
+  form->first->setFocus();
+  form->clicks = 0;
+  QTest::keyClick(form->first, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), form->first);
+  EXPECT_EQ(form->clicks, 1);
+}
+
+}  // namespace
+}  // namespace nox::forms
