@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "formula/exchange_rate.h"
-#include "tests/formula/formula_test_support.h"
+#include "tests/support/host_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::app {
 namespace {
 
 using Lines = std::vector<std::string>;
-using formula::test::CapturedMessages;
+using nox::test::CapturedMessages;
 using tables::FieldType;
 
 const std::string kMark(kLinkMark);

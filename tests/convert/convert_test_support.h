@@ -18,6 +18,7 @@
 #include "host/host_formats.h"
 #include "host/messages.h"
 #include "tables/table.h"
+#include "tests/support/host_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::convert::test {
@@ -46,38 +47,13 @@ class RecordingObserver : public ConversionObserver {
   std::vector<std::string> pokes;
 };
 
-class CapturedRunMessages : public host::MessageSink {
- public:
-  CapturedRunMessages() : previous_(host::SetMessageSink(this)) {}
-  ~CapturedRunMessages() override { host::SetMessageSink(previous_); }
-  CapturedRunMessages(const CapturedRunMessages&) = delete;
-  CapturedRunMessages& operator=(const CapturedRunMessages&) = delete;
-
-  void ShowMessage(host::MessageKind kind, std::string_view text) override {
-    kinds.push_back(kind);
-    texts.emplace_back(text);
-  }
-
-  std::vector<host::MessageKind> kinds;
-  std::vector<std::string> texts;
-
- private:
-  host::MessageSink* previous_;
-};
+using CapturedRunMessages = nox::test::CapturedMessages;
 
 class ConversionFixture : public ::testing::Test {
  protected:
   ConversionFixture() {
-    savedFormat_ = host::HostFormats::ShortDateFormat();
-    savedSeparator_ = host::HostFormats::DecimalSeparator();
-    host::HostFormats::SetShortDateFormat(host::DateFormat::Parse("dd.mm.yyyy"));
-    host::HostFormats::SetDecimalSeparator('.');
     description = app::DescriptionText::NewTemplate(SourcePath(), TargetPath());
     description.SetValue(app::DescriptionLine::Latvian, "FALSE");
-  }
-  ~ConversionFixture() override {
-    host::HostFormats::SetShortDateFormat(savedFormat_);
-    host::HostFormats::SetDecimalSeparator(savedSeparator_);
   }
 
   std::string Dir() const { return dir.path().string(); }
@@ -194,6 +170,7 @@ class ConversionFixture : public ::testing::Test {
 
   std::vector<std::string> TargetRows() { return Rows(target); }
 
+  nox::test::PinnedHostFormats formats;
   nox::test::TempDir dir;
   std::string targetFile = "CUSTOMER.DB";
   app::DescriptionText description;
@@ -208,10 +185,6 @@ class ConversionFixture : public ::testing::Test {
   TTable keyViolations;
   RecordingObserver observer;
   CapturedRunMessages messages;
-
- private:
-  host::DateFormat savedFormat_;
-  char savedSeparator_ = '.';
 };
 
 }  // namespace nox::convert::test

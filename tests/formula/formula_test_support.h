@@ -13,50 +13,13 @@
 #include "host/host_formats.h"
 #include "host/messages.h"
 #include "tables/table.h"
+#include "tests/support/host_test_support.h"
 #include "tests/support/memory_storage.h"
 
 namespace nox::formula::test {
 
-// dd.mm.yyyy and "." for the test (or the separator given); restored afterwards.
-class PinnedHostFormats {
- public:
-  explicit PinnedHostFormats(char separator = '.')
-      : savedFormat_(host::HostFormats::ShortDateFormat()),
-        savedSeparator_(host::HostFormats::DecimalSeparator()) {
-    host::HostFormats::SetShortDateFormat(host::DateFormat::Parse("dd.mm.yyyy"));
-    host::HostFormats::SetDecimalSeparator(separator);
-  }
-  ~PinnedHostFormats() {
-    host::HostFormats::SetShortDateFormat(savedFormat_);
-    host::HostFormats::SetDecimalSeparator(savedSeparator_);
-  }
-  PinnedHostFormats(const PinnedHostFormats&) = delete;
-  PinnedHostFormats& operator=(const PinnedHostFormats&) = delete;
-
- private:
-  host::DateFormat savedFormat_;
-  char savedSeparator_;
-};
-
-// Collects the messages shown while it exists.
-class CapturedMessages : public host::MessageSink {
- public:
-  CapturedMessages() : previous_(host::SetMessageSink(this)) {}
-  ~CapturedMessages() override { host::SetMessageSink(previous_); }
-  CapturedMessages(const CapturedMessages&) = delete;
-  CapturedMessages& operator=(const CapturedMessages&) = delete;
-
-  void ShowMessage(host::MessageKind kind, std::string_view text) override {
-    kinds.push_back(kind);
-    texts.emplace_back(text);
-  }
-
-  std::vector<host::MessageKind> kinds;
-  std::vector<std::string> texts;
-
- private:
-  host::MessageSink* previous_;
-};
+using nox::test::CapturedMessages;
+using nox::test::PinnedHostFormats;
 
 // The example record: NAME "Smith", N 7, P 2.5, D 15 March 2004, B1 true, B2 false, NOTES a memo
 // "Note", EMPTYDAY an empty date.
