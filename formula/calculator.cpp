@@ -86,9 +86,10 @@ long double ReadNumber(std::string_view text, Tag tag) {
 
 // The decimal places a number text shows: the negative exponent, else the digits after ".".
 int DecimalPlaces(std::string_view text) {
-  const std::size_t e = text.find_first_of("Ee");
-  if (e != std::string_view::npos) {
-    std::string_view exponent = text.substr(e + 1);
+  const auto e =
+      std::find_if(text.begin(), text.end(), [](char c) { return c == 'E' || c == 'e'; });
+  if (e != text.end()) {
+    std::string_view exponent = text.substr(static_cast<std::size_t>(e - text.begin()) + 1);
     while (!exponent.empty() && IsBlankChar(exponent.front()))
       exponent.remove_prefix(1);
     if (exponent.empty() || exponent.front() != '-') return 0;
@@ -274,11 +275,14 @@ class Reduction {
   void Run() {
     for (int cycle = 1; tok_.size() >= 2 && cycle <= kMaxReductionCycles; ++cycle) {
       bool changed = Observe(cycle, ReductionPass::AbsentValues, FillAbsentValues());
-      changed |= Observe(cycle, ReductionPass::Calls5, RewriteCall(5));
-      changed |= Observe(cycle, ReductionPass::Calls4, RewriteCall(4));
-      changed |= Observe(cycle, ReductionPass::Calls3, RewriteCall(3));
-      changed |= Observe(cycle, ReductionPass::Calls2, RewriteCall(2));
-      changed |= Observe(cycle, ReductionPass::Calls1, RewriteCall(1));
+      // Without a function name left the call passes cannot rewrite anything.
+      if (std::find(typ_.begin(), typ_.end(), Tag::Func) != typ_.end()) {
+        changed |= Observe(cycle, ReductionPass::Calls5, RewriteCall(5));
+        changed |= Observe(cycle, ReductionPass::Calls4, RewriteCall(4));
+        changed |= Observe(cycle, ReductionPass::Calls3, RewriteCall(3));
+        changed |= Observe(cycle, ReductionPass::Calls2, RewriteCall(2));
+        changed |= Observe(cycle, ReductionPass::Calls1, RewriteCall(1));
+      }
       changed |= Observe(cycle, ReductionPass::Operators, RewriteOperator());
       changed |= Observe(cycle, ReductionPass::Negation, Negate());
       // The rules depend on nothing but the lists, so a cycle that rewrote nothing would be
@@ -417,7 +421,7 @@ class Reduction {
   bool RewriteCall(std::size_t k) {
     const std::size_t width = 2 * k + 2;
     for (std::size_t i = 0; i + width <= tok_.size(); ++i) {
-      if (TryCall(i, k)) return true;
+      if (typ_[i] == Tag::Func && TryCall(i, k)) return true;
     }
     return false;
   }

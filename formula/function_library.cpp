@@ -552,6 +552,22 @@ constexpr std::array<Function, kFunctions.size()> kSortedFunctions = [] {
   return sorted;
 }();
 
+// Where the sorted functions of each initial letter begin (entry 26 is the end): a call looks
+// among a few names only.
+constexpr std::array<std::size_t, 27> kInitialStarts = [] {
+  std::array<std::size_t, 27> starts{};
+  std::size_t at = 0;
+  for (std::size_t letter = 0; letter < 26; ++letter) {
+    while (at < kSortedFunctions.size() &&
+           static_cast<std::size_t>(kSortedFunctions[at].name[0] - 'A') < letter) {
+      ++at;
+    }
+    starts[letter] = at;
+  }
+  starts[26] = kSortedFunctions.size();
+  return starts;
+}();
+
 }  // namespace
 
 std::span<const std::string_view> BuiltinFunctionNames() {
@@ -560,10 +576,16 @@ std::span<const std::string_view> BuiltinFunctionNames() {
 
 std::optional<CallResult> CallBuiltin(std::string_view upperName, std::span<const Operand> args,
                                       const CalculationContext& context) {
-  const auto* found = std::lower_bound(
-      kSortedFunctions.begin(), kSortedFunctions.end(), upperName,
-      [](const Function& function, std::string_view name) { return function.name < name; });
-  if (found == kSortedFunctions.end() || found->name != upperName) return std::nullopt;
+  if (upperName.empty() || upperName[0] < 'A' || upperName[0] > 'Z') return std::nullopt;
+  const auto letter = static_cast<std::size_t>(upperName[0] - 'A');
+  const Function* found = nullptr;
+  for (std::size_t i = kInitialStarts[letter]; i < kInitialStarts[letter + 1]; ++i) {
+    if (kSortedFunctions[i].name == upperName) {
+      found = &kSortedFunctions[i];
+      break;
+    }
+  }
+  if (found == nullptr) return std::nullopt;
   try {
     return found->call(args, context);
   } catch (const std::length_error& error) {

@@ -16,7 +16,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -97,6 +97,36 @@ std::string DbaseLevelName(unsigned char version) {
 
 bool IsBlank(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\0'; });
+}
+
+// A plain decimal of up to 15 digits ("-123.45"): the digits and the power of ten are exact
+// doubles, so one division rounds exactly as a full reading would. False for any other form.
+bool ReadPlainDecimal(std::string_view text, double& number) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::uint64_t digits = 0;
+  int count = 0;
+  int fraction = -1;  // digits after the point; -1 without a point
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++count > 15) return false;
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0 && count > 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (count == 0 || fraction == 0) return false;
+  double value = static_cast<double>(digits);
+  if (fraction > 0) value /= kPowers[fraction];
+  number = negative ? -value : value;
+  return true;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -606,9 +636,11 @@ void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out
         }
       }
       double number = 0;
-      auto result = std::from_chars(text.data(), end, number);
-      if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number)) {
-        invalid("number");
+      if (!ReadPlainDecimal(text, number)) {
+        auto result = std::from_chars(text.data(), end, number);
+        if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number)) {
+          invalid("number");
+        }
       }
       // A fraction in a field declared without decimals is kept rather than rounded away.
       if (column.codec == Codec::Integer && number == std::trunc(number)) {
@@ -735,18 +767,19 @@ void DbaseStorage::encodeField(std::size_t index, const Value& value, char* out)
   switch (column.codec) {
     case Codec::Text:
     case Codec::Raw: {
-      std::string text;
+      std::string written;
+      std::string_view text;
       if (kind == Value::Kind::Text) {
         text = value.text();
       } else if (kind == Value::Kind::Integer) {
-        text = std::to_string(value.integer());
+        text = written = std::to_string(value.integer());
       } else if (kind == Value::Kind::Float || kind == Value::Kind::Currency) {
-        text = NumberText(value.number());
+        text = written = NumberText(value.number());
       } else if (kind != Value::Kind::Null) {
         doesNotFit(index, value);
       }
       if (text.size() > column.width) doesNotFit(index, value);
-      std::memcpy(p, text.data(), text.size());
+      std::copy(text.begin(), text.end(), p);  // text may be an empty view without storage
       std::memset(p + text.size(), ' ', column.width - text.size());
       return;
     }
@@ -781,9 +814,14 @@ void DbaseStorage::encodeField(std::size_t index, const Value& value, char* out)
       }
       host::CivilDate date = host::DecodeDate(value.number());
       if (date.year < 1 || date.year > 9999) doesNotFit(index, value);
-      std::array<char, 9> text{};
-      std::snprintf(text.data(), text.size(), "%04d%02d%02d", date.year, date.month, date.day);
-      std::memcpy(p, text.data(), 8);
+      // YYYYMMDD, digit by digit: this runs once per date field of every record written.
+      const auto digits = [](char* at, int number, int count) {
+        for (int i = count - 1; i >= 0; --i, number /= 10)
+          at[i] = static_cast<char>('0' + number % 10);
+      };
+      digits(p, date.year, 4);
+      digits(p + 4, date.month, 2);
+      digits(p + 6, date.day, 2);
       return;
     }
     case Codec::Logical:

@@ -1,5 +1,6 @@
 #include "tables/value_convert.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -207,24 +208,39 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-bool EqualNoCase(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (FoldCase(static_cast<unsigned char>(left[i])) !=
-        FoldCase(static_cast<unsigned char>(right[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+namespace {
 
-unsigned char FoldCase(unsigned char byte) {
+constexpr unsigned char FoldByte(unsigned char byte) {
   if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 0x20);
   // Windows-1257: the lower-case letters 0xE0..0xFE (but ÷) mirror 0xC0..0xDE; ø, ŗ, æ pair with
   // 0xA8, 0xAA, 0xAF.
   if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) return static_cast<unsigned char>(byte - 0x20);
   if (byte == 0xB8 || byte == 0xBA || byte == 0xBF) return static_cast<unsigned char>(byte - 0x10);
   return byte;
+}
+
+// Field names are compared on every field lookup of every record; a table keeps that cheap.
+constexpr std::array<unsigned char, 256> kFolded = [] {
+  std::array<unsigned char, 256> folded{};
+  for (std::size_t byte = 0; byte < folded.size(); ++byte)
+    folded[byte] = FoldByte(static_cast<unsigned char>(byte));
+  return folded;
+}();
+
+}  // namespace
+
+bool EqualNoCase(std::string_view left, std::string_view right) {
+  if (left.size() != right.size()) return false;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    const auto a = static_cast<unsigned char>(left[i]);
+    const auto b = static_cast<unsigned char>(right[i]);
+    if (a != b && kFolded[a] != kFolded[b]) return false;
+  }
+  return true;
+}
+
+unsigned char FoldCase(unsigned char byte) {
+  return kFolded[byte];
 }
 
 Value ConvertForField(const FieldDef& field, const Value& value) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -103,7 +104,8 @@ std::pair<std::string, int> DigitsOf(const std::string& text) {
     digits += c;
   }
   const int integerDigits = pointAt >= 0 ? pointAt : static_cast<int>(digits.size());
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  while (digits.size() > 1 && digits.back() == '0')
+    digits.pop_back();
   if (text.find('E') == std::string::npos) {
     exponent = integerDigits > 0 ? integerDigits - 1 : -1 - leadingZerosAfterPoint;
   }
@@ -185,6 +187,44 @@ TEST(ParseFloatTest, ReadsBackWhatFormatGeneralWrites) {
     const auto back = ParseFloat(text, ',');
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(FormatGeneral(*back, ','), text);
+  }
+}
+
+TEST(ParseFloatTest, AgreesWithStrtoldBitForBit) {
+  // Generated texts around the limits of the exact shortcut (19 significant digits, powers of
+  // ten up to 1E27) and far beyond them; strtold rounds correctly and is the oracle.
+  std::mt19937_64 random(20261210);
+  const auto pick = [&random](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  for (int i = 0; i < 50000; ++i) {
+    std::string text;
+    const int sign = pick(0, 2);
+    if (sign == 1) text += '-';
+    if (sign == 2) text += '+';
+    text.append(static_cast<std::size_t>(pick(0, 2) == 0 ? pick(1, 3) : 0), '0');
+    const int integerDigits = pick(0, 22);
+    const int fractionDigits = pick(0, 22);
+    for (int d = 0; d < integerDigits; ++d)
+      text += static_cast<char>('0' + pick(0, 9));
+    const bool point = fractionDigits > 0 || pick(0, 1) == 0;
+    if (point) text += ',';
+    for (int d = 0; d < fractionDigits; ++d)
+      text += static_cast<char>('0' + (pick(0, 3) == 0 ? 0 : pick(0, 9)));
+    if (integerDigits + fractionDigits == 0) text += '7';
+    if (pick(0, 2) == 0) {
+      text += pick(0, 1) == 0 ? 'e' : 'E';
+      const int exponent = pick(0, 3) == 0 ? pick(-400, 400) : pick(-32, 32);
+      if (exponent >= 0 && pick(0, 1) == 0) text += '+';
+      text += std::to_string(exponent);
+    }
+    SCOPED_TRACE(text);
+    std::string dotted = text;
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    const long double expected = std::strtold(dotted.c_str(), nullptr);
+    const std::optional<long double> parsed = ParseFloat(text, ',');
+    ASSERT_TRUE(parsed.has_value());
+    ASSERT_EQ(std::memcmp(&*parsed, &expected, 10), 0) << *parsed << " vs " << expected;
   }
 }
 

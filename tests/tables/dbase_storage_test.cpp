@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "host/date_time.h"
 #include "tables/storage.h"
@@ -140,6 +144,46 @@ TEST_F(DbaseStorageTest, DecodesStoredBytes) {
   }
 }
 
+TEST_F(DbaseStorageTest, ReadsNumberTextsBitForBitAsFromChars) {
+  // Plain decimals take a shortcut; generated texts on both sides of its limits (15 digits,
+  // a point at either end, exponents) must read exactly as the full reading does.
+  std::mt19937_64 random(20261211);
+  const auto pick = [&random](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  constexpr int kWidth = 24;
+  std::vector<std::string> texts;
+  DbaseFileBytes file;
+  file.fields = {{"N", 'N', kWidth, 4}};
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = pick(0, 2) == 0 ? "-" : "";
+    const int integerDigits = pick(0, 9);  // with the sign and exponent within the width
+    const int fractionDigits = pick(0, 8);
+    for (int d = 0; d < integerDigits; ++d)
+      text += static_cast<char>('0' + pick(0, 9));
+    if (fractionDigits > 0 || pick(0, 3) == 0) text += '.';
+    for (int d = 0; d < fractionDigits; ++d)
+      text += static_cast<char>('0' + pick(0, 9));
+    if (integerDigits + fractionDigits == 0) text += '3';
+    if (pick(0, 9) == 0) text += "e" + std::to_string(pick(-30, 30));
+    texts.push_back(text);
+    file.records.push_back(" " + std::string(kWidth - text.size(), ' ') + text);
+  }
+  file.write(table_);
+  auto storage = OpenDbaseStorage(table_, OpenMode::Shared);
+  Record record;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(texts[i]);
+    double expected = 0;
+    const char* end = texts[i].data() + texts[i].size();
+    ASSERT_EQ(std::from_chars(texts[i].data(), end, expected).ptr, end);
+    storage->readRecord(i, record);
+    ASSERT_EQ(record.at(0).kind(), Value::Kind::Float);
+    const double read = record.at(0).number();
+    ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << read << " vs " << expected;
+  }
+}
+
 TEST_F(DbaseStorageTest, InvalidStoredValuesAreReportedWithFieldAndRecord) {
   const std::vector<std::pair<DbaseFieldBytes, std::string>> cases = {
       {{"AMOUNT", 'N', 5}, "12x34"},
@@ -211,7 +255,8 @@ TEST_F(DbaseStorageTest, ReadsBinaryFieldsOfLaterVersions) {
   // -2 as 0x7FFFFFFE, 5 as 0x80000005; 1.5 as its bits with the sign bit set, -1.5 inverted.
   std::string first = std::string(" ") + "\x7F\xFF\xFF\xFE" + std::string("\x80\x00\x00\x05", 4) +
                       std::string("\xBF\xF8\x00\x00\x00\x00\x00\x00", 8);
-  std::string second = std::string(" ") + std::string(4, '\0') + std::string("\x80\x00\x00\x06", 4) +
+  std::string second = std::string(" ") + std::string(4, '\0') +
+                       std::string("\x80\x00\x00\x06", 4) +
                        std::string("\x40\x07\xFF\xFF\xFF\xFF\xFF\xFF", 8);
   test::WriteFileBytes(table_, header + first + second + "\x1A");
   auto storage = OpenDbaseStorage(table_, OpenMode::Shared);
