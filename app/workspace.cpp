@@ -45,6 +45,16 @@ bool RefuseLineBreak(std::string_view value, std::string_view what) {
   return true;
 }
 
+// A pair of table paths a description can hold: no line breaks, and not one table twice.
+bool RefuseTablePaths(std::string_view sourcePath, std::string_view targetPath) {
+  if (RefuseLineBreak(sourcePath, "The source path") ||
+      RefuseLineBreak(targetPath, "The target path"))
+    return true;
+  if (sourcePath != targetPath) return false;
+  Report(workspace_messages::kSameFile);
+  return true;
+}
+
 std::string NotFoundMessage(std::string_view name, std::string_view side) {
   std::string message("Not found field ");
   message.append(name).append(" in ").append(side).append(" file.\rChange ");
@@ -340,13 +350,7 @@ bool Workspace::Load(const std::string& path, bool capitalizeCaption) {
 }
 
 bool Workspace::New(const std::string& sourcePath, const std::string& targetPath) {
-  if (RefuseLineBreak(sourcePath, "The source path") ||
-      RefuseLineBreak(targetPath, "The target path"))
-    return false;
-  if (sourcePath == targetPath) {
-    Report(workspace_messages::kSameFile);
-    return false;
-  }
+  if (RefuseTablePaths(sourcePath, targetPath)) return false;
   CFile = DescriptionText::NewTemplate(sourcePath, targetPath);
   Modified = false;
   CnvFileName = std::string(workspace_messages::kNoName);
@@ -708,13 +712,7 @@ bool Workspace::ReadBases(Bases& bases) {
 }
 
 bool Workspace::ChangeBases(const std::string& sourcePath, const std::string& targetPath) {
-  if (RefuseLineBreak(sourcePath, "The source path") ||
-      RefuseLineBreak(targetPath, "The target path"))
-    return false;
-  if (sourcePath == targetPath) {
-    Report(workspace_messages::kSameFile);
-    return false;
-  }
+  if (RefuseTablePaths(sourcePath, targetPath)) return false;
   // Malformed FILES lines are not where the paths belong: write nothing rather than overwrite.
   Bases stored;
   if (!ReadBases(stored)) return false;
