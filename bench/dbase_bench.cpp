@@ -15,25 +15,18 @@
 namespace {
 
 using nox::tables::FieldDef;
+using nox::tables::NativeFieldDef;
 using nox::tables::Record;
 using nox::tables::Value;
 
 constexpr std::int64_t kRecords = 1'000'000;
 
-FieldDef Native(const std::string& name, char code, int width, int decimals = 0) {
-  FieldDef def;
-  def.name = name;
-  def.nativeType = code;
-  def.nativeWidth = width;
-  def.nativeDecimals = decimals;
-  return def;
-}
-
 const std::vector<FieldDef>& Fields() {
-  static const std::vector<FieldDef> fields = {Native("ID", 'N', 10),       Native("NAME", 'C', 30),
-                                               Native("CITY", 'C', 20),     Native("QTY", 'N', 9),
-                                               Native("PRICE", 'N', 12, 2), Native("DAY", 'D', 8),
-                                               Native("ACTIVE", 'L', 1)};
+  static const std::vector<FieldDef> fields = {
+      NativeFieldDef("ID", 'N', 10),       NativeFieldDef("NAME", 'C', 30),
+      NativeFieldDef("CITY", 'C', 20),     NativeFieldDef("QTY", 'N', 9),
+      NativeFieldDef("PRICE", 'N', 12, 2), NativeFieldDef("DAY", 'D', 8),
+      NativeFieldDef("ACTIVE", 'L', 1)};
   return fields;
 }
 

@@ -1,5 +1,7 @@
 #include "tables/field_defs.h"
 
+#include <utility>
+
 namespace nox::tables {
 
 std::string_view FieldTypeListName(FieldType type) {
@@ -52,6 +54,15 @@ std::string_view FieldTypeName(FieldType type) {
     default:
       return FieldTypeListName(type);
   }
+}
+
+FieldDef NativeFieldDef(std::string name, char nativeType, int width, int decimals) {
+  FieldDef def;
+  def.name = std::move(name);
+  def.nativeType = nativeType;
+  def.nativeWidth = width;
+  def.nativeDecimals = decimals;
+  return def;
 }
 
 }  // namespace nox::tables

@@ -17,7 +17,7 @@ enum class FieldType : std::uint8_t {
   Integer,   // 32-bit integer
   Word,      // 16-bit unsigned integer
   Boolean,
-  Float,     // 64-bit floating-point number
+  Float,  // 64-bit floating-point number
   Currency,
   BCD,
   Date,
@@ -44,6 +44,10 @@ struct FieldDef {
   int nativeWidth = 0;
   int nativeDecimals = 0;
 };
+
+// A field given by how its format stores it (type code, width, decimals); the engine derives the
+// field type and size from these when the table is created.
+FieldDef NativeFieldDef(std::string name, char nativeType, int width, int decimals = 0);
 
 enum IndexOption : std::uint32_t {
   ixPrimary = 1u << 0,

@@ -14,15 +14,6 @@
 namespace nox::tables {
 namespace {
 
-FieldDef Native(const std::string& name, char code, int width, int decimals = 0) {
-  FieldDef def;
-  def.name = name;
-  def.nativeType = code;
-  def.nativeWidth = width;
-  def.nativeDecimals = decimals;
-  return def;
-}
-
 std::string NoteFor(std::int64_t id) {
   return "note " + std::to_string(id) + std::string(id % 700, 'x');
 }
@@ -51,7 +42,9 @@ TEST(DbaseCrashTest, KilledWriterLeavesAPrefixOfWholeRecords) {
   test::TempDir dir;
   std::filesystem::path table = dir / "crash.dbf";
   CreateDbaseStorage(table,
-                     {Native("ID", 'N', 9), Native("NAME", 'C', 20), Native("NOTE", 'M', 10)}, {});
+                     {NativeFieldDef("ID", 'N', 9), NativeFieldDef("NAME", 'C', 20),
+                      NativeFieldDef("NOTE", 'M', 10)},
+                     {});
   std::mt19937 random(12345);
   for (int iteration = 0; iteration < 15; ++iteration) {
     SCOPED_TRACE(iteration);

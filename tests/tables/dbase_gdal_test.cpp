@@ -14,15 +14,6 @@ Value DateValue(int year, int month, int day) {
   return Value::Date(host::EncodeDate({year, month, day}));
 }
 
-FieldDef Native(const std::string& name, char code, int width, int decimals = 0) {
-  FieldDef def;
-  def.name = name;
-  def.nativeType = code;
-  def.nativeWidth = width;
-  def.nativeDecimals = decimals;
-  return def;
-}
-
 class DbaseGdalTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,10 +70,11 @@ TEST_F(DbaseGdalTest, ReadsEveryValueOfATableGdalWrote) {
 
 TEST_F(DbaseGdalTest, GdalReadsWhatTheStorageWrites) {
   std::filesystem::path table = dir_ / "ours.dbf";
-  std::vector<FieldDef> fields = {Native("NAME", 'C', 12),    Native("SMALL", 'N', 4),
-                                  Native("COUNT", 'N', 9),    Native("PRICE", 'N', 12, 2),
-                                  Native("RATE", 'F', 10, 3), Native("DAY", 'D', 8),
-                                  Native("OK", 'L', 1),       Native("NOTE", 'M', 10)};
+  std::vector<FieldDef> fields = {
+      NativeFieldDef("NAME", 'C', 12),    NativeFieldDef("SMALL", 'N', 4),
+      NativeFieldDef("COUNT", 'N', 9),    NativeFieldDef("PRICE", 'N', 12, 2),
+      NativeFieldDef("RATE", 'F', 10, 3), NativeFieldDef("DAY", 'D', 8),
+      NativeFieldDef("OK", 'L', 1),       NativeFieldDef("NOTE", 'M', 10)};
   const std::vector<Record> records = {
       {Value::Text("first"), Value::Integer(12), Value::Integer(123456789), Value::Float(1234.5),
        Value::Float(0.125), DateValue(2024, 2, 29), Value::Boolean(true), Value::Text("memo")},

@@ -27,15 +27,6 @@ Value DateValue(int year, int month, int day) {
   return Value::Date(host::EncodeDate({year, month, day}));
 }
 
-FieldDef Native(const std::string& name, char code, int width, int decimals = 0) {
-  FieldDef def;
-  def.name = name;
-  def.nativeType = code;
-  def.nativeWidth = width;
-  def.nativeDecimals = decimals;
-  return def;
-}
-
 FieldDef Typed(const std::string& name, FieldType type, int size = 0) {
   FieldDef def;
   def.name = name;
@@ -274,39 +265,39 @@ TEST_F(DbaseStorageTest, EncodesValuesIntoFieldBytes) {
     std::string stored;  // empty: the value is refused
   };
   const std::vector<Case> cases = {
-      {Native("F", 'N', 6), Value::Integer(42), "    42"},
-      {Native("F", 'N', 6), Value::Integer(-99999), "-99999"},
-      {Native("F", 'N', 6), Value::Integer(0), "     0"},
-      {Native("F", 'N', 6), Value(), "      "},
-      {Native("F", 'N', 6), Value::Integer(1000000), ""},
-      {Native("F", 'N', 6), Value::Integer(-100000), ""},
-      {Native("F", 'N', 6), Value::Float(2.5), "     3"},
-      {Native("F", 'N', 6), Value::Float(-2.5), "    -3"},
-      {Native("F", 'N', 6), Value::Float(999999.5), ""},
-      {Native("F", 'N', 8, 2), Value::Float(-3.14159), "   -3.14"},
-      {Native("F", 'N', 8, 2), Value::Float(-0.001), "    0.00"},
-      {Native("F", 'N', 8, 2), Value::Integer(7), "    7.00"},
-      {Native("F", 'N', 8, 2), Value::Currency(12345.675), "12345.68"},
-      {Native("F", 'N', 8, 2), Value::Float(123456.0), ""},
-      {Native("F", 'N', 8, 2), Value::Float(std::nan("")), ""},
-      {Native("F", 'F', 10, 3), Value::Float(123456.5), "123456.500"},
-      {Native("F", 'F', 10, 3), Value::Float(1e6), ""},
-      {Native("F", 'N', 4, 1), Value::Float(-9.96), ""},
-      {Native("F", 'N', 5, 1), Value::Float(-9.96), "-10.0"},
-      {Native("F", 'N', 8, 2), Value::Text("12"), ""},
-      {Native("F", 'C', 5), Value::Text("abc"), "abc  "},
-      {Native("F", 'C', 5), Value::Text("abcdef"), ""},
-      {Native("F", 'C', 5), Value(), "     "},
-      {Native("F", 'C', 5), Value::Integer(-12), "-12  "},
-      {Native("F", 'D', 8), DateValue(1999, 12, 31), "19991231"},
-      {Native("F", 'D', 8), DateValue(1899, 12, 30), "18991230"},
-      {Native("F", 'D', 8), Value(), "        "},
-      {Native("F", 'D', 8), Value::Integer(5), ""},
-      {Native("F", 'D', 8), Value::Date(-1e9), ""},
-      {Native("F", 'L', 1), Value::Boolean(true), "T"},
-      {Native("F", 'L', 1), Value::Boolean(false), "F"},
-      {Native("F", 'L', 1), Value(), "?"},
-      {Native("F", 'L', 1), Value::Text("T"), ""},
+      {NativeFieldDef("F", 'N', 6), Value::Integer(42), "    42"},
+      {NativeFieldDef("F", 'N', 6), Value::Integer(-99999), "-99999"},
+      {NativeFieldDef("F", 'N', 6), Value::Integer(0), "     0"},
+      {NativeFieldDef("F", 'N', 6), Value(), "      "},
+      {NativeFieldDef("F", 'N', 6), Value::Integer(1000000), ""},
+      {NativeFieldDef("F", 'N', 6), Value::Integer(-100000), ""},
+      {NativeFieldDef("F", 'N', 6), Value::Float(2.5), "     3"},
+      {NativeFieldDef("F", 'N', 6), Value::Float(-2.5), "    -3"},
+      {NativeFieldDef("F", 'N', 6), Value::Float(999999.5), ""},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Float(-3.14159), "   -3.14"},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Float(-0.001), "    0.00"},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Integer(7), "    7.00"},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Currency(12345.675), "12345.68"},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Float(123456.0), ""},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Float(std::nan("")), ""},
+      {NativeFieldDef("F", 'F', 10, 3), Value::Float(123456.5), "123456.500"},
+      {NativeFieldDef("F", 'F', 10, 3), Value::Float(1e6), ""},
+      {NativeFieldDef("F", 'N', 4, 1), Value::Float(-9.96), ""},
+      {NativeFieldDef("F", 'N', 5, 1), Value::Float(-9.96), "-10.0"},
+      {NativeFieldDef("F", 'N', 8, 2), Value::Text("12"), ""},
+      {NativeFieldDef("F", 'C', 5), Value::Text("abc"), "abc  "},
+      {NativeFieldDef("F", 'C', 5), Value::Text("abcdef"), ""},
+      {NativeFieldDef("F", 'C', 5), Value(), "     "},
+      {NativeFieldDef("F", 'C', 5), Value::Integer(-12), "-12  "},
+      {NativeFieldDef("F", 'D', 8), DateValue(1999, 12, 31), "19991231"},
+      {NativeFieldDef("F", 'D', 8), DateValue(1899, 12, 30), "18991230"},
+      {NativeFieldDef("F", 'D', 8), Value(), "        "},
+      {NativeFieldDef("F", 'D', 8), Value::Integer(5), ""},
+      {NativeFieldDef("F", 'D', 8), Value::Date(-1e9), ""},
+      {NativeFieldDef("F", 'L', 1), Value::Boolean(true), "T"},
+      {NativeFieldDef("F", 'L', 1), Value::Boolean(false), "F"},
+      {NativeFieldDef("F", 'L', 1), Value(), "?"},
+      {NativeFieldDef("F", 'L', 1), Value::Text("T"), ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(1, c.field.nativeType) + " " + std::to_string(c.field.nativeWidth) +
@@ -333,7 +324,7 @@ TEST_F(DbaseStorageTest, ChoosesStoredFormsForEngineTypes) {
       {Typed("F", FieldType::Float), "N20.4"},      {Typed("CU", FieldType::Currency), "N20.4"},
       {Typed("B", FieldType::Boolean), "L1.0"},     {Typed("D", FieldType::Date), "D8.0"},
       {Typed("M", FieldType::Memo), "M10.0"},       {Typed("A", FieldType::AutoInc), "N11.0"},
-      {Typed("BL", FieldType::Blob), "B10.0"},      {Native("N", 'N', 15, 3), "N15.3"},
+      {Typed("BL", FieldType::Blob), "B10.0"},      {NativeFieldDef("N", 'N', 15, 3), "N15.3"},
   };
   for (const auto& [field, expected] : cases) {
     SCOPED_TRACE(field.name);
@@ -353,8 +344,8 @@ TEST_F(DbaseStorageTest, RefusesStructuresItCannotStore) {
       {{Typed("A", FieldType::String, 5), Typed("a", FieldType::Integer)}, "named twice"},
       {{Typed("A", FieldType::String, 0)}, "width of 1 to 254"},
       {{Typed("A", FieldType::String, 300)}, "width of 1 to 254"},
-      {{Native("A", 'N', 21)}, "width of 1 to 20"},
-      {{Native("A", 'N', 5, 4)}, "decimals"},
+      {{NativeFieldDef("A", 'N', 21)}, "width of 1 to 20"},
+      {{NativeFieldDef("A", 'N', 5, 4)}, "decimals"},
       {{Typed("A", FieldType::Time)}, "cannot store"},
       {{}, "at least one field"},
   };
@@ -367,10 +358,11 @@ TEST_F(DbaseStorageTest, RefusesStructuresItCannotStore) {
 }
 
 TEST_F(DbaseStorageTest, RoundTripsEveryWritableTypeWithMemo) {
-  std::vector<FieldDef> fields = {Native("NAME", 'C', 20), Native("QTY", 'N', 4),
-                                  Native("COUNT", 'N', 9), Native("AMOUNT", 'N', 12, 2),
-                                  Native("DAY", 'D', 8),   Native("OK", 'L', 1),
-                                  Native("NOTE", 'M', 10), Native("DATA", 'B', 10)};
+  std::vector<FieldDef> fields = {
+      NativeFieldDef("NAME", 'C', 20), NativeFieldDef("QTY", 'N', 4),
+      NativeFieldDef("COUNT", 'N', 9), NativeFieldDef("AMOUNT", 'N', 12, 2),
+      NativeFieldDef("DAY", 'D', 8),   NativeFieldDef("OK", 'L', 1),
+      NativeFieldDef("NOTE", 'M', 10), NativeFieldDef("DATA", 'B', 10)};
   std::string binary("\x00\x1A\xFF\x1A\x1A end", 9);
   std::vector<Record> records = {
       {Value::Text("Rīga \xE2"), Value::Integer(-999), Value::Integer(123456789),
@@ -593,17 +585,19 @@ TEST_F(DbaseStorageTest, DamagedOrForeignFilesRaiseClearErrors) {
 
 TEST_F(DbaseStorageTest, CreateReplacesTableOnlyWhenItSucceeds) {
   {
-    auto storage = CreateDbaseStorage(table_, {Native("NOTE", 'M', 10), Native("ID", 'N', 3)}, {});
+    auto storage = CreateDbaseStorage(
+        table_, {NativeFieldDef("NOTE", 'M', 10), NativeFieldDef("ID", 'N', 3)}, {});
     storage->appendRecord({Value::Text("kept"), Value::Integer(1)});
   }
   std::string before = ReadFileBytes(table_);
   std::string memoBefore = ReadFileBytes(dir_ / "table.dbt");
-  EXPECT_THROW(CreateDbaseStorage(table_, {Native("ID", 'N', 3), Native("BAD", 'N', 40)}, {}),
+  EXPECT_THROW(CreateDbaseStorage(
+                   table_, {NativeFieldDef("ID", 'N', 3), NativeFieldDef("BAD", 'N', 40)}, {}),
                TableError);
   EXPECT_EQ(ReadFileBytes(table_), before);
   EXPECT_EQ(ReadFileBytes(dir_ / "table.dbt"), memoBefore);
 
-  auto storage = CreateDbaseStorage(table_, {Native("ID", 'N', 3)}, {});
+  auto storage = CreateDbaseStorage(table_, {NativeFieldDef("ID", 'N', 3)}, {});
   EXPECT_EQ(storage->recordCount(), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "table.dbt"));
   std::size_t files = 0;
