@@ -332,10 +332,13 @@ std::vector<unsigned char> BuildTableHeader(const TableHeader& header, std::stri
   const std::size_t nameLength = TableNameLength(header.fileVersion);
   const std::size_t needed =
       kDataHeaderEnd + 2 * n + 4 + 4 * n + nameLength + namesSize + 2 * n + sizeof "ascii";
-  // 255 fields of 25-character names fit in 10 KiB.
-  std::array<unsigned char, 0x2800> buffer{};
+  // 255 fields of 25-character names fit in 12 KiB.
+  std::array<unsigned char, 0x3000> buffer{};
   if (needed > buffer.size()) throw TableError("Field names too long for a Paradox table");
-  const std::size_t size = (needed + 0x7FF) / 0x800 * 0x800;
+  // With whole-page blocks the header ends on a page boundary too: a block that lies within its
+  // own pages is never left half written when the writer is killed in the middle of writing it.
+  const std::size_t unit = header.blockSize() % 0x1000 == 0 ? 0x1000 : 0x800;
+  const std::size_t size = (needed + unit - 1) / unit * unit;
   unsigned char* p = buffer.data();
   PutU16(p + 0x00, header.recordSize);
   PutU16(p + 0x02, static_cast<std::uint16_t>(size));

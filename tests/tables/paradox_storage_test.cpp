@@ -400,6 +400,8 @@ TEST(ParadoxStorage, OpenErrorsNameTheFile) {
       table->appendRecord({Value::Integer(i)});
   }
   const std::string good = ReadBytes(dir / "ok.db");
+  const std::size_t firstBlock =
+      static_cast<unsigned char>(good[2]) | std::size_t{static_cast<unsigned char>(good[3])} << 8;
   struct Damage {
     const char* what;
     std::size_t offset;
@@ -411,8 +413,8 @@ TEST(ParadoxStorage, OpenErrorsNameTheFile) {
       {"block size", 5, std::string(1, '\x09')},
       {"field count", 0x21, std::string("\x00\x00", 2)},
       {"field type", 0x78, std::string(1, '\x33')},
-      {"chain loop", 2048, std::string("\x01\x00", 2)},
-      {"block overflow", 2048 + 4, std::string("\xFF\x7F", 2)},
+      {"chain loop", firstBlock, std::string("\x01\x00", 2)},
+      {"block overflow", firstBlock + 4, std::string("\xFF\x7F", 2)},
   };
   for (const auto& d : damages) {
     SCOPED_TRACE(d.what);
