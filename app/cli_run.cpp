@@ -45,35 +45,6 @@ class InterruptGuard {
   struct sigaction previous_ {};
 };
 
-// A window as formulas see it: a name and its table objects, found by their own names.
-class HeadlessWindow : public formula::NamedWindow {
- public:
-  HeadlessWindow(std::string name, std::vector<tables::TTable*> tables)
-      : name_(std::move(name)), tables_(std::move(tables)) {
-    formula::RegisterNamedWindow(*this);
-  }
-  ~HeadlessWindow() override { formula::UnregisterNamedWindow(*this); }
-  HeadlessWindow(const HeadlessWindow&) = delete;
-  HeadlessWindow& operator=(const HeadlessWindow&) = delete;
-
-  std::string_view WindowName() const override { return name_; }
-  tables::TTable* FindTable(std::string_view tableName) const override {
-    for (tables::TTable* table : tables_) {
-      const std::string& name = table->Name();
-      if (std::equal(name.begin(), name.end(), tableName.begin(), tableName.end(),
-                     [](char a, char b) { return ToUpper(a) == ToUpper(b); }))
-        return table;
-    }
-    return nullptr;
-  }
-
- private:
-  static char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-  std::string name_;
-  std::vector<tables::TTable*> tables_;
-};
-
 // The one-line progress bar: "[#####.....] 12345/100000 12% ~3 min" (no minutes before the first
 // estimate).
 std::string ProgressLine(std::size_t processed, std::size_t total, const std::string& minutes,
@@ -207,9 +178,9 @@ int Convert(const std::string& descriptionPath, CallerConversations* link, Conso
   if (link != nullptr) workspace.DdePathLines = link->PathLines();
 
   // Formulas reach the tables through these names, as they do in the desktop program.
-  HeadlessWindow mainForm("MainForm", {&workspace.TableSource, &workspace.TableTarget,
-                                       &workspace.TableKeyViol, &workspace.TablKursVal});
-  HeadlessWindow formConvert("FormConvert", {});
+  formula::TableWindow mainForm("MainForm", {&workspace.TableSource, &workspace.TableTarget,
+                                             &workspace.TableKeyViol, &workspace.TablKursVal});
+  formula::TableWindow formConvert("FormConvert", {});
 
   if (!workspace.Load(descriptionPath, true)) return kRunBadDescription;
   if (!workspace.LoadOk) return LoadFailure(workspace);

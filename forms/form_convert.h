@@ -13,6 +13,7 @@
 
 #include "convert/conversion_run.h"
 #include "forms/nox_form.h"
+#include "formula/named_window.h"
 
 class QGroupBox;
 class QLabel;
@@ -78,6 +79,8 @@ class TFormConvert : public TNoxForm, private convert::ConversionObserver {
   bool Automatic() const { return inputs_.automatic; }
 
   FormConvertHooks hooks_;
+  // Formulas find the window by its name (FORMNOTNIL('FormConvert')) for as long as it exists.
+  formula::TableWindow namedWindow_{"FormConvert", {}};
   NoxBeeper* beeper_;
   convert::ConversionInputs inputs_;
   std::unique_ptr<convert::ConversionRun> run_;

@@ -1,8 +1,32 @@
 #include "forms/text.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QList>
+#include <QValidator>
+#include <atomic>
 
 namespace nox::forms {
+namespace {
+
+std::atomic<int> refusedInputs{0};
+
+class CodePageValidator : public QValidator {
+ public:
+  CodePageValidator(host::CodePage page, QObject* parent) : QValidator(parent), page_(page) {}
+
+  State validate(QString& input, int& /*position*/) const override {
+    if (ToDataText(input, page_)) return Acceptable;
+    ++refusedInputs;
+    QApplication::beep();
+    return Invalid;
+  }
+
+ private:
+  host::CodePage page_;
+};
+
+}  // namespace
 
 QString FromDataText(std::string_view bytes, host::CodePage page) {
   const std::u32string text = host::DecodeText(page, bytes);
@@ -16,6 +40,14 @@ std::optional<std::string> ToDataText(const QString& text, host::CodePage page) 
   for (uint code : codes)
     points.push_back(static_cast<char32_t>(code));
   return host::EncodeText(page, points);
+}
+
+void GuardCodePage(QLineEdit& edit, host::CodePage page) {
+  edit.setValidator(new CodePageValidator(page, &edit));
+}
+
+int RefusedInputs() {
+  return refusedInputs.load();
 }
 
 }  // namespace nox::forms

@@ -9,11 +9,19 @@
 
 #include "host/code_pages.h"
 
+class QLineEdit;
+
 namespace nox::forms {
 
 QString FromDataText(std::string_view bytes, host::CodePage page = host::CodePage::Windows1257);
 // Nothing when a character has no byte in the code page.
 std::optional<std::string> ToDataText(const QString& text,
                                       host::CodePage page = host::CodePage::Windows1257);
+
+// Typed or pasted text goes into tables and descriptions in the code page, so the edit refuses,
+// with a beep, any character that has no byte there rather than store it wrongly.
+void GuardCodePage(QLineEdit& edit, host::CodePage page = host::CodePage::Windows1257);
+// How many inputs the guards have refused since the program started.
+int RefusedInputs();
 
 }  // namespace nox::forms

@@ -1,7 +1,10 @@
 #include "formula/named_window.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
+
+#include "tables/table.h"
 
 namespace nox::formula {
 namespace {
@@ -38,6 +41,22 @@ void UnregisterNamedWindow(NamedWindow& window) {
 NamedWindow* FindNamedWindow(std::string_view name) {
   for (NamedWindow* window : OpenWindows()) {
     if (EqualIgnoringCase(window->WindowName(), name)) return window;
+  }
+  return nullptr;
+}
+
+TableWindow::TableWindow(std::string name, std::vector<tables::TTable*> tables)
+    : name_(std::move(name)), tables_(std::move(tables)) {
+  RegisterNamedWindow(*this);
+}
+
+TableWindow::~TableWindow() {
+  UnregisterNamedWindow(*this);
+}
+
+tables::TTable* TableWindow::FindTable(std::string_view tableName) const {
+  for (tables::TTable* table : tables_) {
+    if (EqualIgnoringCase(table->Name(), tableName)) return table;
   }
   return nullptr;
 }

@@ -16,6 +16,7 @@
 #include "app/workspace.h"
 #include "convert/conversion_run.h"
 #include "forms/beeper.h"
+#include "formula/named_window.h"
 #include "host/messages.h"
 #include "tables/table.h"
 #include "tests/support/host_test_support.h"
@@ -146,6 +147,7 @@ TEST_F(FormConvertTest, ShowingPreparesTheDisplay) {
   form->show();  // showing again keeps the caption's own text once
 
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Sales.cnv - Convertation"));
+  EXPECT_NE(formula::FindNamedWindow("formconvert"), nullptr);  // FORMNOTNIL('FormConvert')
   const std::vector<std::pair<const char*, QString>> edits = {
       {"EditSourcePath", QString::fromStdString(Dir() + "/")},
       {"EditSourceName", QStringLiteral("CLIENTS")},
