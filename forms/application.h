@@ -13,6 +13,19 @@ void ShowException(const std::exception& error);
 // Reports the exception being handled; call only inside a catch block.
 void ReportCurrentException();
 
+// Runs a handler; an error it raises goes to the general error report and the program goes on.
+// False after an error.
+template <typename Handler>
+bool RunReported(Handler&& handler) {
+  try {
+    handler();
+    return true;
+  } catch (...) {
+    ReportCurrentException();
+    return false;
+  }
+}
+
 // The application object of the desktop program: errors escaping an event handler are reported
 // instead of ending the program.
 class NoxApplication : public QApplication {

@@ -15,18 +15,6 @@
 namespace nox::forms {
 namespace {
 
-// Runs a handler; an error it raises goes to the general error report. False after an error.
-template <typename Handler>
-bool Guarded(Handler&& handler) {
-  try {
-    handler();
-    return true;
-  } catch (...) {
-    ReportCurrentException();
-    return false;
-  }
-}
-
 bool IsEnter(int key) {
   return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
@@ -47,20 +35,20 @@ TNoxForm::~TNoxForm() {
   // Destroyed without FormDeleter or deleteLater: only the base part is left to run.
   if (!destroyed_) {
     destroyed_ = true;
-    Guarded([this] { TNoxForm::FormDestroy(); });
+    RunReported([this] { TNoxForm::FormDestroy(); });
   }
 }
 
 void TNoxForm::RunCreate() {
   if (created_) return;
   created_ = true;
-  Guarded([this] { FormCreate(); });
+  RunReported([this] { FormCreate(); });
 }
 
 void TNoxForm::RunDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  Guarded([this] { FormDestroy(); });
+  RunReported([this] { FormDestroy(); });
 }
 
 void TNoxForm::FormCreate() {
@@ -123,7 +111,7 @@ bool TNoxForm::EnterMovesFocus(const QWidget* focused) const {
 
 bool TNoxForm::RunClose() {
   CloseAction action = CloseAction::caHide;
-  if (!Guarded([&] { FormClose(action); })) return false;
+  if (!RunReported([&] { FormClose(action); })) return false;
   switch (action) {
     case CloseAction::caNone:
       return false;
@@ -166,12 +154,12 @@ void TNoxForm::closeEvent(QCloseEvent* event) {
 
 void TNoxForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) Guarded([this] { FormShow(); });
+  if (!event->spontaneous()) RunReported([this] { FormShow(); });
 }
 
 void TNoxForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if (created_) Guarded([this] { FormResize(); });
+  if (created_) RunReported([this] { FormResize(); });
 }
 
 void TNoxForm::keyPressEvent(QKeyEvent* event) {
@@ -215,7 +203,7 @@ bool TNoxForm::eventFilter(QObject* watched, QEvent* event) {
   enterWasTab_ = false;
   int key = keyEvent->key();
   bool handled = false;
-  Guarded([&] {
+  RunReported([&] {
     KeyDown(key, keyEvent->modifiers() & ~Qt::KeypadModifier);
     handled = key == 0;
   });
