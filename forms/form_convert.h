@@ -76,6 +76,7 @@ class TFormConvert : public TNoxForm, private convert::ConversionObserver {
   void SetCaption();
   void Refresh();
   void SyncTimer();
+  std::int64_t NowMs() const;
   bool Automatic() const { return inputs_.automatic; }
 
   FormConvertHooks hooks_;
@@ -84,6 +85,9 @@ class TFormConvert : public TNoxForm, private convert::ConversionObserver {
   NoxBeeper* beeper_;
   convert::ConversionInputs inputs_;
   std::unique_ptr<convert::ConversionRun> run_;
+  // What the display last showed: a batch end within a run refreshes it only after an interval.
+  convert::RunState shownState_ = convert::RunState::Ready;
+  std::int64_t shownAtMs_ = 0;
 
   QGroupBox* GBSource_ = nullptr;
   QGroupBox* GroupBox1_ = nullptr;

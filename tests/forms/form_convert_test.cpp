@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ class FormConvertTest : public ::testing::Test {
       inputs.messageName = "SALES.CNV";
       inputs.automatic = automatic;
       inputs.dde = true;
+      if (clock) inputs.clock = clock;
       return inputs;
     };
     hooks.descriptionName = [] { return std::string("sales.cnv"); };
@@ -133,6 +135,7 @@ class FormConvertTest : public ::testing::Test {
   app::Workspace workspace;
   NoxBeeper beeper;
   bool automatic = false;
+  std::function<std::int64_t()> clock;  // empty: the real one
   std::vector<std::string> pokes;
   std::vector<std::string> errors;
   int mainHidden = 0;
@@ -221,6 +224,28 @@ TEST_F(FormConvertTest, ConvertRunsInBatchesToCompletion) {
   // At most one report per batch end; ":Complete" belongs to the automatic mode.
   EXPECT_EQ(pokes, (std::vector<std::string>{"SALES.CNV:0%", "SALES.CNV:10%", "SALES.CNV:20%"}));
   EXPECT_EQ(finished, 0);
+}
+
+// The counts of a running conversion are shown at most ten times a second; the end is shown at
+// once and exactly.
+TEST_F(FormConvertTest, RunningCountsAreShownAtIntervals) {
+  std::int64_t now = 1000;
+  clock = [&now] { return now; };
+  Load(160);
+  MakeForm();
+  form->show();
+  Find<QPushButton>("BBConvert")->click();
+  form->TimerConvTimer();
+  EXPECT_EQ(Text("LblProgCount"), QStringLiteral("0"));
+  now += 100;
+  form->TimerConvTimer();
+  EXPECT_EQ(Text("LblProgCount"), QStringLiteral("100"));
+  form->TimerConvTimer();
+  EXPECT_EQ(Text("LblProgCount"), QStringLiteral("100"));
+  ProcessUntilStopped();
+  ASSERT_EQ(form->Run()->State(), convert::RunState::Complete);
+  EXPECT_EQ(Text("LblProgCount"), QStringLiteral("160"));
+  EXPECT_EQ(Text("LblTargetCount"), QStringLiteral("160"));
 }
 
 TEST_F(FormConvertTest, CancelStopsBetweenBatches) {
