@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev
   clang libclang-rt-14-dev
   pxlib-dev gdal-bin
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
   locales
 )
 

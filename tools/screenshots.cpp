@@ -1,0 +1,110 @@
+// Draws the desktop program's main windows on the bundled example and saves pictures of them for
+// the documentation: the main window, the formula editor, the options dialog and the conversion
+// window after a run. It drives the real windows through the same handlers the user's clicks
+// call; modal dialogs are pictured and then cancelled through the dialog hook.
+//
+// Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION   (run in the description's directory)
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <cstdio>
+#include <string>
+
+#include "forms/application.h"
+#include "forms/form_convert.h"
+#include "forms/main_form.h"
+#include "forms/modal.h"
+#include "forms/nox_form.h"
+
+namespace {
+
+using namespace nox::forms;
+
+// Lets the window system lay out and paint what was just shown.
+void Settle() {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 300)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+bool Save(QWidget& window, const QDir& output, const QString& name) {
+  Settle();
+  const QString path = output.filePath(name);
+  if (!window.grab().save(path)) {
+    std::fprintf(stderr, "noxscreenshots: cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+// Pictures the next modal dialog, then cancels it.
+class PictureDialog {
+ public:
+  PictureDialog(const QDir& output, QString name)
+      : hook_([this, &output, name](QDialog& dialog) -> QAbstractButton* {
+          dialog.show();
+          saved_ = Save(dialog, output, name);
+          dialog.hide();
+          return dialog.findChild<QAbstractButton*>(QStringLiteral("BBCancel"));
+        }) {}
+  bool Saved() const { return saved_; }
+
+ private:
+  bool saved_ = false;
+  ScopedDialogTestHook hook_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  NoxApplication application(argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION\n");
+    return 2;
+  }
+  const QDir output(QString::fromLocal8Bit(argv[1]));
+  MainFormStart start;
+  start.arguments = {argv[2]};
+  start.busyWait = false;
+  auto mainForm = CreateForm<TMainForm>(start);
+  mainForm->show();
+  Settle();
+  if (!mainForm->Workspace().LoadOk) {
+    std::fprintf(stderr, "noxscreenshots: the description %s does not load\n", argv[2]);
+    return 1;
+  }
+
+  // A formula relation selected, so that the editor has something to show.
+  const auto& relations = mainForm->Workspace().SGRelat;
+  for (int row = 0; row < relations.RelationCount(); ++row) {
+    if (relations.rows[static_cast<std::size_t>(row)].IsFormula()) {
+      mainForm->SGRelatClick(row);
+      break;
+    }
+  }
+  bool ok = Save(*mainForm, output, QStringLiteral("main-window.png"));
+  {
+    PictureDialog editor(output, QStringLiteral("formula-editor.png"));
+    mainForm->BBFunctionClick();
+    ok = ok && editor.Saved();
+  }
+  {
+    PictureDialog options(output, QStringLiteral("options-dialog.png"));
+    mainForm->ConvertationOptionsClick();
+    ok = ok && options.Saved();
+  }
+
+  mainForm->ConvertClick();
+  TFormConvert& formConvert = mainForm->FormConvert();
+  formConvert.BBConvertClick();
+  while (formConvert.Run() != nullptr && formConvert.Run()->IsRunning())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  ok = ok && Save(formConvert, output, QStringLiteral("conversion-window.png"));
+  formConvert.hide();
+  return ok ? 0 : 1;
+}
