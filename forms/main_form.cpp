@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <utility>
 
 #include "convert/conversion_run.h"
@@ -96,7 +97,8 @@ std::string DataPath(const QString& path) {
   return path.toLocal8Bit().toStdString();
 }
 
-// Blocks for one to two seconds: until the seconds of the monotonic clock have gone up by two.
+// Blocks for one to two seconds, without handling events, so that the splash stays in view:
+// until the seconds of the monotonic clock have gone up by two.
 void SplashWait() {
   const auto seconds = [] {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -104,8 +106,8 @@ void SplashWait() {
         .count();
   };
   const auto until = seconds() + 2;
-  while (seconds() < until) {
-  }
+  while (seconds() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QString()) {
@@ -220,6 +222,7 @@ void TMainForm::BuildControls() {
   Beeper_ = new NoxBeeper(this);
   Beeper_->setObjectName(QStringLiteral("Beeper"));
   Beeper_->setToolTip(QStringLiteral("Status"));
+  Beeper_->setFixedSize(Beeper_->size());  // a layout would otherwise squeeze it to nothing
   SBNew_ = MakeToolButton(this, "SBNew", QStringLiteral("New"), QStyle::SP_FileIcon);
   SBOpen_ = MakeToolButton(this, "SBOpen", QStringLiteral("Open"), QStyle::SP_DialogOpenButton);
   SBSave_ = MakeToolButton(this, "SBSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton);
