@@ -1,6 +1,5 @@
 #include "forms/form_new.h"
 
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +13,7 @@
 
 #include "app/workspace.h"
 #include "convert/conversion_run.h"
+#include "forms/double_click.h"
 #include "forms/file_dialog.h"
 #include "forms/text.h"
 #include "host/messages.h"
@@ -25,22 +25,6 @@ const QString kTablesFilter = QStringLiteral("Tables (*.db;*.dbf)|*.db;*.dbf");
 // The core keeps paths in the description's code page; a name it cannot write is refused whole.
 constexpr std::string_view kUnwritablePath =
     "The name of the chosen file holds characters that Windows-1257 cannot write.";
-
-// Runs an action when the watched control is double-clicked.
-class DoubleClickAction : public QObject {
- public:
-  DoubleClickAction(QObject* parent, std::function<void()> action)
-      : QObject(parent), action_(std::move(action)) {}
-
-  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-    if (event->type() != QEvent::MouseButtonDblClick) return false;
-    action_();
-    return true;
-  }
-
- private:
-  std::function<void()> action_;
-};
 
 }  // namespace
 
@@ -94,14 +78,13 @@ QGroupBox* TFormNew::MakeGroup(const char* name, const QString& title, Side& sid
 
   // Double-clicking a field does what the group's Browse button does.
   QPushButton* browse = side.browse;
-  auto* doubleClick = new DoubleClickAction(box, [browse] { browse->click(); });
   auto* grid = new QGridLayout(box);
   grid->addWidget(new QLabel(QStringLiteral("Path"), box), 0, 0);
   grid->addWidget(new QLabel(QStringLiteral("File Name"), box), 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("Extension"), box), 0, 2);
   int column = 0;
   for (QLineEdit* edit : {side.path, side.name, side.extension}) {
-    edit->installEventFilter(doubleClick);
+    OnDoubleClick(*edit, [browse] { browse->click(); });
     grid->addWidget(edit, 1, column++);
   }
   grid->addWidget(side.browse, 2, 2);

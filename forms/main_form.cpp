@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,6 +26,7 @@
 
 #include "convert/conversion_run.h"
 #include "forms/beeper.h"
+#include "forms/double_click.h"
 #include "forms/file_dialog.h"
 #include "forms/form_about.h"
 #include "forms/form_conv_options.h"
@@ -64,23 +64,6 @@ class BeeperIndicator : public app::StatusIndicator {
 
  private:
   NoxBeeper& beeper_;
-};
-
-// Calls its handler when the watched control is double-clicked.
-class DoubleClickFilter : public QObject {
- public:
-  DoubleClickFilter(QObject* parent, std::function<void()> handler)
-      : QObject(parent), handler_(std::move(handler)) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::MouseButtonDblClick) return QObject::eventFilter(watched, event);
-    handler_();
-    return true;
-  }
-
- private:
-  std::function<void()> handler_;
 };
 
 std::string UpperAscii(std::string text) {
@@ -341,10 +324,9 @@ void TMainForm::BuildControls() {
   connect(BBAdd_, &QPushButton::clicked, this, [this] { BBAddClick(); });
   connect(BBDelete_, &QPushButton::clicked, this, [this] { BBDeleteClick(); });
   connect(BBFunction_, &QPushButton::clicked, this, [this] { BBFunctionClick(); });
-  EditFunc_->installEventFilter(new DoubleClickFilter(EditFunc_, [this] { EditFuncDblClick(); }));
-  EditPack_->installEventFilter(new DoubleClickFilter(EditPack_, [this] { EditPackDblClick(); }));
-  EditFilter_->installEventFilter(
-      new DoubleClickFilter(EditFilter_, [this] { EditFilterDblClick(); }));
+  OnDoubleClick(*EditFunc_, [this] { EditFuncDblClick(); });
+  OnDoubleClick(*EditPack_, [this] { EditPackDblClick(); });
+  OnDoubleClick(*EditFilter_, [this] { EditFilterDblClick(); });
 
   TimerNew_ = new QTimer(this);
   TimerNew_->setObjectName(QStringLiteral("TimerNew"));
