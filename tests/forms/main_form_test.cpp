@@ -318,6 +318,61 @@ TEST_F(MainFormTest, ScrollingBringsTheSelectedRelationIntoView) {
   }
 }
 
+// Thirty-field tables WIDE.DBF and WIDET.DBF: the field lists show far fewer rows.
+TEST_F(MainFormTest, ScrollingBringsPartnersAndNewRelationsIntoView) {
+  for (const char* name : {"WIDE.DBF", "WIDET.DBF"}) {
+    TTable table;
+    table.SetDatabaseName(Dir());
+    table.SetTableName(name);
+    for (int i = 0; i < 30; ++i)
+      table.FieldDefs().push_back({"F" + std::to_string(100 + i).substr(1), FieldType::Integer});
+    table.CreateTable();
+  }
+  // F20 to F20 first, then formula relations for the targets F00 to F19.
+  app::Workspace writer;
+  ASSERT_TRUE(writer.New(Path("WIDE.DBF"), Path("WIDET.DBF")));
+  writer.CFile.lines.push_back("F20 to F20");
+  for (int i = 0; i < 20; ++i)
+    writer.CFile.lines.push_back("< Func > to F" + std::to_string(100 + i).substr(1) +
+                                 "  < Func >=1");
+  ASSERT_TRUE(writer.SaveAs(Path("wide.cnv")));
+  Open({Path("wide.cnv")});
+  QTableWidget* source = Grid("SGSource");
+  QTableWidget* target = Grid("SGTarget");
+  QTableWidget* relations = Grid("SGRelat");
+  ASSERT_LT(source->rowAt(source->viewport()->height() - 1), 20);
+
+  // Selecting relation 0 selects field 20 in both lists; a list scrolls it to the top when it
+  // lies above the top row or more than 5 rows below it.
+  const struct {
+    int top;
+    int expected;
+  } cases[] = {{0, 20}, {14, 20}, {15, 15}, {20, 20}, {21, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("from top row " + std::to_string(c.top));
+    for (QTableWidget* list : {source, target})
+      list->verticalScrollBar()->setValue(c.top);
+    relations->verticalScrollBar()->setValue(0);
+    Click("SGRelat", 0);
+    EXPECT_EQ(Selected("SGSource"), 20);
+    EXPECT_EQ(Selected("SGTarget"), 20);
+    EXPECT_EQ(TopRow(*source), c.expected);
+    EXPECT_EQ(TopRow(*target), c.expected);
+  }
+
+  // A new relation far below the top row is scrolled up towards the third visible row, as far
+  // as the list goes: it is the last relation, so it ends up in view near the bottom.
+  relations->verticalScrollBar()->setValue(0);
+  form->SGSourceClick(25);
+  form->SGTargetClick(25);
+  form->BBAddClick();
+  EXPECT_EQ(Selected("SGRelat"), 21);
+  EXPECT_EQ(TopRow(*relations), std::min(19, relations->verticalScrollBar()->maximum()));
+  EXPECT_GT(TopRow(*relations), 0);
+  EXPECT_LE(relations->rowAt(0), 21);
+  EXPECT_GE(relations->rowAt(relations->viewport()->height() - 1), 21);
+}
+
 // --- Commands ---
 
 TEST_F(MainFormTest, CaptionAndTitleNameTheDescription) {
