@@ -318,6 +318,11 @@ TEST_F(MainFormTest, ScrollingBringsTheSelectedRelationIntoView) {
   }
 }
 
+// F00 ... F29.
+std::string WideField(int i) {
+  return std::string("F").append(std::to_string(100 + i).substr(1));
+}
+
 // Thirty-field tables WIDE.DBF and WIDET.DBF: the field lists show far fewer rows.
 TEST_F(MainFormTest, ScrollingBringsPartnersAndNewRelationsIntoView) {
   for (const char* name : {"WIDE.DBF", "WIDET.DBF"}) {
@@ -325,7 +330,7 @@ TEST_F(MainFormTest, ScrollingBringsPartnersAndNewRelationsIntoView) {
     table.SetDatabaseName(Dir());
     table.SetTableName(name);
     for (int i = 0; i < 30; ++i)
-      table.FieldDefs().push_back({"F" + std::to_string(100 + i).substr(1), FieldType::Integer});
+      table.FieldDefs().push_back({WideField(i), FieldType::Integer});
     table.CreateTable();
   }
   // F20 to F20 first, then formula relations for the targets F00 to F19.
@@ -333,8 +338,8 @@ TEST_F(MainFormTest, ScrollingBringsPartnersAndNewRelationsIntoView) {
   ASSERT_TRUE(writer.New(Path("WIDE.DBF"), Path("WIDET.DBF")));
   writer.CFile.lines.push_back("F20 to F20");
   for (int i = 0; i < 20; ++i)
-    writer.CFile.lines.push_back("< Func > to F" + std::to_string(100 + i).substr(1) +
-                                 "  < Func >=1");
+    writer.CFile.lines.push_back(
+        std::string("< Func > to ").append(WideField(i)).append("  < Func >=1"));
   ASSERT_TRUE(writer.SaveAs(Path("wide.cnv")));
   Open({Path("wide.cnv")});
   QTableWidget* source = Grid("SGSource");
@@ -349,7 +354,7 @@ TEST_F(MainFormTest, ScrollingBringsPartnersAndNewRelationsIntoView) {
     int expected;
   } cases[] = {{0, 20}, {14, 20}, {15, 15}, {20, 20}, {21, 20}};
   for (const auto& c : cases) {
-    SCOPED_TRACE("from top row " + std::to_string(c.top));
+    SCOPED_TRACE(std::string("from top row ").append(std::to_string(c.top)));
     for (QTableWidget* list : {source, target})
       list->verticalScrollBar()->setValue(c.top);
     relations->verticalScrollBar()->setValue(0);
