@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
+#include "forms/controls.h"
+
 namespace nox::forms {
 namespace {
 
@@ -63,17 +65,6 @@ QPixmap DrawIcon(int size) {
   painter.setBrush(QColor(0xC0, 0x20, 0x20));
   painter.drawPolygon(QPolygonF({QPointF(21, 42), QPointF(30, 50), QPointF(21, 58)}));
   return pixmap;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, bool bold = false) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  if (bold) {
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-  }
-  return label;
 }
 
 QLabel* MakeIconLabel(QWidget* parent) {

@@ -17,6 +17,7 @@
 
 #include "app/description_file.h"
 #include "forms/beeper.h"
+#include "forms/controls.h"
 #include "forms/text.h"
 
 namespace nox::forms {
@@ -32,28 +33,11 @@ const QColor kGreen(0x00, 0x80, 0x00);
 const QColor kRed(0xFF, 0x00, 0x00);
 const QColor kBlack(0x00, 0x00, 0x00);
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, bool bold = false) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  if (bold) {
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-  }
-  return label;
-}
-
 QLineEdit* MakeReadOnlyEdit(QWidget* parent, const char* name) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
   edit->setReadOnly(true);
   return edit;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
 }
 
 void SetTextColour(QWidget* widget, const QColor& colour) {

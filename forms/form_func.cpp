@@ -18,6 +18,7 @@
 
 #include "app/workspace.h"
 #include "forms/application.h"
+#include "forms/controls.h"
 #include "forms/form_memo.h"
 #include "forms/modal.h"
 #include "forms/text.h"
@@ -64,12 +65,6 @@ class FocusOutWatcher : public QObject {
  private:
   std::function<void()> onFocusOut_;
 };
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
-}
 
 QListWidget* MakeList(QWidget* parent, const char* name) {
   auto* list = new QListWidget(parent);

@@ -10,6 +10,7 @@
 
 #include "app/workspace.h"
 #include "forms/application.h"
+#include "forms/controls.h"
 #include "forms/form_func.h"
 #include "forms/text.h"
 #include "formula/tags.h"
@@ -18,12 +19,6 @@ namespace nox::forms {
 namespace {
 
 constexpr std::string_view kFromEditor = "VIZARD";
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
-}
 
 QListWidget* MakeList(QWidget* parent, const char* name) {
   auto* list = new QListWidget(parent);

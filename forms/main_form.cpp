@@ -26,6 +26,7 @@
 
 #include "convert/conversion_run.h"
 #include "forms/beeper.h"
+#include "forms/controls.h"
 #include "forms/double_click.h"
 #include "forms/file_dialog.h"
 #include "forms/form_about.h"
@@ -93,12 +94,6 @@ void SplashWait() {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QString()) {
-  auto* label = new QLabel(text, parent);
-  if (name != nullptr) label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
-
 QToolButton* MakeToolButton(QWidget* parent, const char* name, const QString& hint,
                             QStyle::StandardPixmap icon) {
   auto* button = new QToolButton(parent);
@@ -106,14 +101,6 @@ QToolButton* MakeToolButton(QWidget* parent, const char* name, const QString& hi
   button->setToolTip(hint);
   button->setIcon(parent->style()->standardIcon(icon));
   button->setAutoRaise(true);
-  return button;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
-                        const QString& hint) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setToolTip(hint);
   return button;
 }
 
