@@ -1,8 +1,11 @@
 #include "forms/controls.h"
 
 #include <QFont>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+
+#include "forms/nox_form.h"
 
 namespace nox::forms {
 
@@ -23,6 +26,18 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
   button->setObjectName(QString::fromLatin1(name));
   if (!hint.isEmpty()) button->setToolTip(hint);
   return button;
+}
+
+QHBoxLayout* MakeOkCancelRow(TNoxForm& dialog, QPushButton*& ok, QPushButton*& cancel) {
+  ok = MakeButton(&dialog, "BBOk", QStringLiteral("OK"));
+  ok->setDefault(true);
+  cancel = MakeButton(&dialog, "BBCancel", QStringLiteral("Cancel"));
+  dialog.SetCancelButton(cancel);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  return row;
 }
 
 }  // namespace nox::forms

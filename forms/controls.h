@@ -4,16 +4,21 @@
 
 #include <QString>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QWidget;
 
 namespace nox::forms {
 
+class TNoxForm;
+
 // A label; without a name (null) for captions that nothing looks up.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QString(),
                   bool bold = false);
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
                         const QString& hint = QString());
+// A dialog's right-aligned OK (the default button) and Cancel (pressed by Escape).
+QHBoxLayout* MakeOkCancelRow(TNoxForm& dialog, QPushButton*& ok, QPushButton*& cancel);
 
 }  // namespace nox::forms

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/workspace.h"
+#include "forms/controls.h"
 #include "forms/text.h"
 #include "host/messages.h"
 
@@ -64,16 +65,7 @@ TFormConvOptions::TFormConvOptions(app::Workspace& workspace, QWidget* parent)
   EditPack_ = MakeEntry(this, "EditPack");
   EditFilter_ = MakeEntry(this, "EditFilter");
 
-  BBOk_ = new QPushButton(QStringLiteral("OK"), this);
-  BBOk_->setObjectName(QStringLiteral("BBOk"));
-  BBOk_->setDefault(true);
-  BBCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  BBCancel_->setObjectName(QStringLiteral("BBCancel"));
-  SetCancelButton(BBCancel_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(BBOk_);
-  buttons->addWidget(BBCancel_);
+  QHBoxLayout* buttons = MakeOkCancelRow(*this, BBOk_, BBCancel_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(MakeGroup(this, "GBOptions", QStringLiteral(" Convertation options "), checks));

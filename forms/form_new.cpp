@@ -13,6 +13,7 @@
 
 #include "app/workspace.h"
 #include "convert/conversion_run.h"
+#include "forms/controls.h"
 #include "forms/double_click.h"
 #include "forms/file_dialog.h"
 #include "forms/text.h"
@@ -38,16 +39,7 @@ TFormNew::TFormNew(QWidget* parent) : TNoxForm(parent) {
   groups->addWidget(MakeGroup("GBSource", QStringLiteral("Source"), source_, "Source"));
   groups->addWidget(MakeGroup("GBTarget", QStringLiteral("Target"), target_, "Target"));
 
-  BBOk_ = new QPushButton(QStringLiteral("OK"), this);
-  BBOk_->setObjectName(QStringLiteral("BBOk"));
-  BBOk_->setDefault(true);
-  BBCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  BBCancel_->setObjectName(QStringLiteral("BBCancel"));
-  SetCancelButton(BBCancel_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(BBOk_);
-  buttons->addWidget(BBCancel_);
+  QHBoxLayout* buttons = MakeOkCancelRow(*this, BBOk_, BBCancel_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(groups);
