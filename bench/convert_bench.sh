@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 records=${1:-1000000}
 build=${BUILD:-$root/build/release}
-noxconv="$build/app/noxconv"
+noxconv="$build/cli/noxconv"
 make_examples="$build/examples/make_examples"
 if [ ! -x "$noxconv" ] || [ ! -x "$make_examples" ]; then
   "$root/scripts/build.sh" release

@@ -42,20 +42,20 @@
 #include <thread>
 #include <vector>
 
-#include "app/workspace.h"
 #include "convert/conversion_run.h"
+#include "convert/workspace.h"
+#include "desktop/form_convert.h"
 #include "forms/application.h"
-#include "forms/form_convert.h"
 #include "forms/modal.h"
 #include "formula/named_window.h"
 #include "host/host_formats.h"
 
 namespace {
 
-using nox::app::Workspace;
 using nox::convert::ConversionInputs;
 using nox::convert::ConversionRun;
 using nox::convert::RunState;
+using nox::convert::Workspace;
 using nox::forms::CreateForm;
 using nox::forms::FormPtr;
 using nox::forms::TFormConvert;

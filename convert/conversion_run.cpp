@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "app/description_file.h"
-#include "app/workspace.h"
+#include "convert/description_file.h"
 #include "convert/key_violations.h"
+#include "convert/workspace.h"
 #include "formula/formula.h"
 #include "formula/latvian.h"
 #include "host/messages.h"
@@ -130,8 +130,8 @@ void ConversionRun::UpdateTime() {
 bool ConversionRun::Show() {
   // Showing the window again during a run leaves the run and its display alone.
   if (state_ == RunState::Running || state_ == RunState::Starting) return true;
-  namespace messages = app::description_messages;
-  const app::DescriptionText& description = *inputs_.description;
+  namespace messages = convert::description_messages;
+  const convert::DescriptionText& description = *inputs_.description;
   const auto failShow = [this](std::string_view text) {
     described_ = false;
     lastError_ = std::string(text);
@@ -140,18 +140,18 @@ bool ConversionRun::Show() {
     return false;
   };
 
-  const std::optional<std::string> source = description.Value(app::DescriptionLine::Source);
+  const std::optional<std::string> source = description.Value(convert::DescriptionLine::Source);
   if (!source) return failShow(messages::kFilesMalformed);
   shownProcessed_ = 0;
   sourceParts_ = SplitTablePath(*source);
-  const std::optional<std::string> target = description.Value(app::DescriptionLine::Target);
+  const std::optional<std::string> target = description.Value(convert::DescriptionLine::Target);
   if (!target) return failShow(messages::kFilesMalformed);
   targetParts_ = SplitTablePath(*target);
 
-  const std::optional<bool> clear = description.Flag(app::DescriptionLine::ClearTarget);
+  const std::optional<bool> clear = description.Flag(convert::DescriptionLine::ClearTarget);
   if (!clear) return failShow(messages::kOptionsMalformed);
   clearOption_ = *clear;
-  const std::optional<bool> latvian = description.Flag(app::DescriptionLine::Latvian);
+  const std::optional<bool> latvian = description.Flag(convert::DescriptionLine::Latvian);
   if (!latvian) return failShow(messages::kOptionsMalformed);
   latvianOption_ = *latvian;
 
@@ -176,13 +176,13 @@ void ConversionRun::PrepareRelations() {
   if (!source.Active()) throw tables::TableError("The source table is not open");
   if (!target.Active()) throw tables::TableError("The target table is not open");
 
-  const std::vector<RelationRow> rows =
-      inputs_.relations ? inputs_.relations() : std::vector<RelationRow>{};
+  const std::vector<RunRelation> rows =
+      inputs_.relations ? inputs_.relations() : std::vector<RunRelation>{};
   std::vector<PreparedRelation> prepared(rows.size());
   std::vector<std::string> names;
   names.reserve(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const RelationRow& row = rows[i];
+    const RunRelation& row = rows[i];
     PreparedRelation& relation = prepared[i];
     relation.isFormula = row.IsFormula();
     if (relation.isFormula) {
@@ -440,14 +440,14 @@ void ConversionRun::Fail(std::string text) {
   Notify();
 }
 
-ConversionInputs WorkspaceInputs(app::Workspace& workspace) {
+ConversionInputs WorkspaceInputs(convert::Workspace& workspace) {
   ConversionInputs inputs;
   inputs.description = &workspace.CFile;
   inputs.relations = [&workspace] {
-    std::vector<RelationRow> rows;
+    std::vector<RunRelation> rows;
     for (int i = 0; i < workspace.SGRelat.RelationCount(); ++i) {
       const auto index = static_cast<std::size_t>(i);
-      const app::RelationRow& row = workspace.SGRelat.rows[index];
+      const RelationRow& row = workspace.SGRelat.rows[index];
       rows.push_back({row.source, row.target, workspace.LBFunc.at(index)});
     }
     return rows;

@@ -13,12 +13,13 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/description_file.h"
 #include "tables/value.h"
 
-namespace nox::app {
+namespace nox::convert {
 class DescriptionText;
 class Workspace;
-}  // namespace nox::app
+}  // namespace nox::convert
 namespace nox::formula {
 class NamedWindow;
 }
@@ -30,11 +31,8 @@ namespace nox::convert {
 
 class KeyViolationCapture;
 
-// The formula text of a relation that copies a source field.
-inline constexpr std::string_view kDefaultFormula = "<default>";
-
 // One row of the relation list.
-struct RelationRow {
+struct RunRelation {
   std::string source;   // a source field name, or "< Func >" for a formula relation
   std::string target;   // the target field name (unique among the rows)
   std::string formula;  // the formula text, or "<default>" for a field relation
@@ -45,8 +43,8 @@ struct RelationRow {
 // What the run takes from the workspace. The pointers must outlive the run; the callbacks are read
 // at every Start, so edits made between two runs are seen (a run keeps what it read at its start).
 struct ConversionInputs {
-  const app::DescriptionText* description = nullptr;  // read by Show
-  std::function<std::vector<RelationRow>()> relations;
+  const convert::DescriptionText* description = nullptr;  // read by Show
+  std::function<std::vector<RunRelation>()> relations;
   std::function<std::string()> filter;      // an expression of the table engine; may be empty
   std::function<std::string()> packFields;  // target field names separated by ";"; may be empty
   tables::TTable* source = nullptr;         // open
@@ -66,7 +64,7 @@ struct ConversionInputs {
 // The inputs of a run over a workspace: its description text, relation and formula lists, option
 // displays and tables, the target directory where the target was opened. The caller sets the
 // message name, the modes and the window.
-ConversionInputs WorkspaceInputs(app::Workspace& workspace);
+ConversionInputs WorkspaceInputs(convert::Workspace& workspace);
 
 // Failed: a record could not be filled or stored, or the run could not start; the error was shown
 // through host::ShowMessage and Start() may be called again.

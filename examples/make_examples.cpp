@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/description_file.h"
+#include "convert/description_file.h"
 #include "formula/latvian.h"
 #include "host/code_pages.h"
 #include "host/date_time.h"
@@ -28,9 +28,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using nox::app::DescriptionLine;
-using nox::app::DescriptionText;
-using nox::app::RelationLine;
+using nox::convert::DescriptionLine;
+using nox::convert::DescriptionText;
+using nox::convert::RelationLine;
 using nox::tables::FieldDef;
 using nox::tables::FieldType;
 using nox::tables::IndexDef;

@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" release
-noxconv="$root/build/release/app/noxconv"
+noxconv="$root/build/release/cli/noxconv"
 run="$root/build/example-run"
 
 rm -rf "$run"

@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <string>
 
+#include "desktop/form_convert.h"
+#include "desktop/main_form.h"
 #include "forms/application.h"
-#include "forms/form_convert.h"
-#include "forms/main_form.h"
 #include "forms/modal.h"
 #include "forms/nox_form.h"
 

@@ -85,8 +85,8 @@ TEST_F(ShowTest, ReadsPathsAndOptions) {
   CreateSource({});
   CreateTarget();
   OpenTables();
-  description.SetValue(app::DescriptionLine::ClearTarget, "true");
-  description.SetValue(app::DescriptionLine::Latvian, "TRUE ");
+  description.SetValue(convert::DescriptionLine::ClearTarget, "true");
+  description.SetValue(convert::DescriptionLine::Latvian, "TRUE ");
   auto run = MakeRun();
   ASSERT_TRUE(run->Show());
   EXPECT_EQ(run->State(), RunState::Ready);
@@ -122,7 +122,7 @@ TEST_F(ShowTest, MalformedLinesAreReportedAndStartIsRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.replacement);
-    const app::DescriptionText good = description;
+    const convert::DescriptionText good = description;
     const int header = description.FindSection(c.lineBelowFiles > 0 ? "FILES" : "OPTIONS");
     description.lines[static_cast<std::size_t>(header + c.offset)] = c.replacement;
     messages.texts.clear();
@@ -263,7 +263,7 @@ TEST_F(ConversionRunTest, ClearTargetEmptiesItBeforeTheFirstRecord) {
   AddTargetRecord(50, "Old", 9.0);
   OpenTables();
   DefaultRelations();
-  description.SetValue(app::DescriptionLine::ClearTarget, "TRUE");
+  description.SetValue(convert::DescriptionLine::ClearTarget, "TRUE");
   auto run = MakeRun();
   ASSERT_TRUE(run->Show());
   ASSERT_TRUE(run->Start());
@@ -285,7 +285,7 @@ TEST_F(ConversionRunTest, ClearTargetHeldByAnotherUserFailsAndKeepsTheTarget) {
   AddTargetRecord(9, "Old", 9.0);
   OpenTables();
   DefaultRelations();
-  description.SetValue(app::DescriptionLine::ClearTarget, "TRUE");
+  description.SetValue(convert::DescriptionLine::ClearTarget, "TRUE");
   TTable other;
   other.SetDatabaseName(Dir());
   other.SetTableName(targetFile);
@@ -311,7 +311,7 @@ TEST_F(ConversionRunTest, LatvianOptionConvertsFieldAndFormulaTexts) {
   for (const bool latvian : {false, true}) {
     SCOPED_TRACE(latvian);
     target.EmptyTable();
-    description.SetValue(app::DescriptionLine::Latvian, latvian ? "TRUE" : "FALSE");
+    description.SetValue(convert::DescriptionLine::Latvian, latvian ? "TRUE" : "FALSE");
     auto run = MakeRun();
     ASSERT_TRUE(run->Show());
     EXPECT_EQ(run->LatvianOption(), latvian);
@@ -396,7 +396,7 @@ TEST_F(ConversionRunTest, CancelStopsBetweenBatchesAndConvertRestarts) {
 
 TEST_F(ConversionRunTest, RecordThatCannotBeFilledStopsTheRun) {
   struct Case {
-    RelationRow failing;
+    RunRelation failing;
     std::string message;
     std::vector<std::string> rowsAfterRetry;
   };
@@ -450,14 +450,14 @@ TEST_F(ConversionRunTest, StartErrorsNameTheCauseAndWriteNothing) {
   CreateTarget();
   AddTargetRecord(77, "Old", 1.0);
   OpenTables();
-  description.SetValue(app::DescriptionLine::ClearTarget, "TRUE");
+  description.SetValue(convert::DescriptionLine::ClearTarget, "TRUE");
   struct Case {
-    std::vector<RelationRow> relations;
+    std::vector<RunRelation> relations;
     std::string filter;
     std::string pack;
     std::string message;
   };
-  const std::vector<RelationRow> good = {{"CODE", "CODE", "<default>"}};
+  const std::vector<RunRelation> good = {{"CODE", "CODE", "<default>"}};
   const std::vector<Case> cases = {
       {{{"NOPE", "CODE", "<default>"}}, "", "", "Source field 'NOPE' not found"},
       {{{"CODE", "NOPE", "<default>"}}, "", "", "Target field 'NOPE' not found"},
@@ -484,7 +484,7 @@ TEST_F(ConversionRunTest, RelationsEditedBetweenRunsAreUsed) {
   CreateSource({{1, "Ann", 1.0, ""}, {2, "Bob", 2.0, ""}});
   CreateTarget();
   OpenTables();
-  description.SetValue(app::DescriptionLine::ClearTarget, "TRUE");
+  description.SetValue(convert::DescriptionLine::ClearTarget, "TRUE");
   relations = {{"CODE", "CODE", "<default>"}, {"< Func >", "NAME", "LEFT(NAME,2)"}};
   auto run = MakeRun();
   ASSERT_TRUE(run->Show());

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/description_file.h"
 #include "convert/conversion_run.h"
+#include "convert/description_file.h"
 #include "host/date_time.h"
 #include "host/host_formats.h"
 #include "host/messages.h"
@@ -52,8 +52,8 @@ using CapturedRunMessages = nox::test::CapturedMessages;
 class ConversionFixture : public ::testing::Test {
  protected:
   ConversionFixture() {
-    description = app::DescriptionText::NewTemplate(SourcePath(), TargetPath());
-    description.SetValue(app::DescriptionLine::Latvian, "FALSE");
+    description = convert::DescriptionText::NewTemplate(SourcePath(), TargetPath());
+    description.SetValue(convert::DescriptionLine::Latvian, "FALSE");
   }
 
   std::string Dir() const { return dir.path().string(); }
@@ -173,8 +173,8 @@ class ConversionFixture : public ::testing::Test {
   nox::test::PinnedHostFormats formats;
   nox::test::TempDir dir;
   std::string targetFile = "CUSTOMER.DB";
-  app::DescriptionText description;
-  std::vector<RelationRow> relations;
+  convert::DescriptionText description;
+  std::vector<RunRelation> relations;
   std::string filter;
   std::string packFields;
   bool automatic = false;

@@ -1,0 +1,42 @@
+// noxconvert: the desktop program. Shows the splash, builds the main window (which builds the
+// conversion window and reads the command line) and runs until the main window closes.
+
+#include <QDialog>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "convert/workspace.h"
+#include "desktop/form_about.h"
+#include "desktop/main_form.h"
+#include "forms/application.h"
+#include "forms/text.h"
+
+int main(int argc, char** argv) {
+  using namespace nox::forms;
+  NoxApplication application(argc, argv);  // takes the toolkit's own options out of argv
+  application.setApplicationDisplayName(
+      FromDataText(nox::convert::workspace_messages::kProgramCaption));
+  application.setWindowIcon(ProgramIcon());
+  // The program ends when the main window closes, not when its last window happens to hide.
+  application.setQuitOnLastWindowClosed(false);
+
+  auto splash = CreateForm<TFormPres>();
+  splash->show();
+  splash->repaint();
+  QApplication::processEvents();
+
+  MainFormStart start;
+  // Paths are passed on as the command line spells them.
+  start.arguments.assign(argv + 1, argv + argc);
+  start.closeSplash = [&splash] { splash.reset(); };
+  const bool noArguments = start.arguments.empty();
+  auto mainForm = CreateForm<TMainForm>(std::move(start));
+  if (noArguments) splash.reset();
+
+  QObject::connect(mainForm.get(), &QDialog::finished, &application, &QApplication::quit);
+  mainForm->show();
+  const int status = QApplication::exec();
+  mainForm.reset();
+  return status;
+}
