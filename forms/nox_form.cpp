@@ -11,6 +11,7 @@
 #include <QTextEdit>
 
 #include "forms/application.h"
+#include "forms/form_services.h"
 
 namespace nox::forms {
 namespace {
@@ -72,6 +73,14 @@ void TNoxForm::FormClose(CloseAction& action) {
 }
 
 void TNoxForm::FormDestroy() {}
+
+void TNoxForm::ShowCalculator() {
+  if (const auto& service = InstalledServices().showCalculator) service(*this);
+}
+
+void TNoxForm::EditFieldSettings() {
+  if (const auto& service = InstalledServices().editFieldSettings) service(*this);
+}
 
 void TNoxForm::KeyDown(int& key, Qt::KeyboardModifiers shift) {
   if (shift == Qt::ControlModifier && key == Qt::Key_K) {

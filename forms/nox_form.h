@@ -58,8 +58,9 @@ class TNoxForm : public QDialog {
   virtual void ChangeCompFont() {}
   virtual void ApplyFieldSettings() {}
   virtual void CheckRequiredFields(CloseAction& /*action*/) {}
-  virtual void ShowCalculator() {}     // Ctrl+K
-  virtual void EditFieldSettings() {}  // Ctrl+S
+  // Ctrl+K and Ctrl+S: the installed calculator and field settings editor (form_services.h).
+  virtual void ShowCalculator();
+  virtual void EditFieldSettings();
 
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
