@@ -111,6 +111,9 @@ int RunTableInfo(const std::string& path, std::ostream& out, std::ostream& err) 
     out << "Type: " << TypeName(table.Storage()->type()) << "\n";
     out << "Level: " << table.Storage()->formatLevel() << "\n";
     out << "Records: " << table.QuickRecordCount() << "\n";
+    if (const std::string faults = table.Storage()->faults(); !faults.empty()) {
+      out << "Damaged: " << Utf8(faults) << " (read as far as it goes; changes are refused)\n";
+    }
     const auto& indexes = table.IndexDefs();
     const bool keyed = !indexes.empty() && (indexes[0].options & tables::ixPrimary) != 0;
     out << "Key: " << (keyed ? Utf8(indexes[0].fields) : std::string("(none)")) << "\n";
@@ -127,7 +130,13 @@ int RunTableInfo(const std::string& path, std::ostream& out, std::ostream& err) 
 }
 
 int RunTableDump(const std::string& path, std::ostream& out, std::ostream& err) {
-  return WithTable(path, err, [&](TTable& table) {
+  std::string faults;
+  const int status = WithTable(path, err, [&](TTable& table) {
+    faults = table.Storage()->faults();
+    if (!faults.empty()) {
+      err << "noxconv: warning: table '" << Utf8(path) << "' is damaged: " << Utf8(faults)
+          << "; only the records that can be read are written\n";
+    }
     for (int i = 0; i < table.FieldCount(); ++i) {
       out << (i > 0 ? "," : "") << CsvField(Utf8(table.Fields(i).FieldName()));
     }
@@ -140,6 +149,7 @@ int RunTableDump(const std::string& path, std::ostream& out, std::ostream& err) 
       out << "\n";
     }
   });
+  return status == 0 && !faults.empty() ? 1 : status;  // a short dump is no success
 }
 
 }  // namespace nox::cli

@@ -1,5 +1,6 @@
 #include "tables/dbase_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,18 @@ namespace {
 }
 
 }  // namespace
+
+int OpenRegularFile(const std::filesystem::path& path, int flags) {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    throw TableError("'" + path.filename().string() + "' is not a regular file");
+  }
+  return fd;
+}
 
 std::size_t ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset,
                    const std::string& context) {

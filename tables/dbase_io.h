@@ -4,9 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace nox::tables::dbase_io {
+
+// Opens an existing file (flags as for open(2)) without ever blocking: a FIFO, device or
+// directory of that name raises TableError "'NAME' is not a regular file". Gives -1 with errno set
+// when the file cannot be opened.
+int OpenRegularFile(const std::filesystem::path& path, int flags);
 
 // Reads up to size bytes at offset; gives how many were read (fewer only at the end of the file).
 // Raises TableError with the context on an I/O error.

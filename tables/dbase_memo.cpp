@@ -25,8 +25,8 @@ constexpr std::size_t kBlockHeaderSize = 8;
 DbaseMemoFile::DbaseMemoFile(const std::filesystem::path& path, DbaseMemoFormat format,
                              bool writable)
     : path_(path), format_(format) {
-  fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd_ < 0 && writable && errno == EACCES) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = dbase_io::OpenRegularFile(path, writable ? O_RDWR : O_RDONLY);
+  if (fd_ < 0 && writable && errno == EACCES) fd_ = dbase_io::OpenRegularFile(path, O_RDONLY);
   if (fd_ < 0) {
     if (errno == ENOENT) fail("does not exist");
     fail(std::string("cannot be opened: ") + std::strerror(errno));

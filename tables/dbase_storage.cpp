@@ -1,10 +1,11 @@
 // dBase tables (.dbf, memo values in .dbt): dBase III+, IV, 5 and 7 headers, with the binary field
 // types of dBase 7 and Visual FoxPro read and written in place.
 //
-// Crash safety rests on the order of writes: records first, then the header's record count. A
-// reader trusts the smaller of that count and the number of whole records the file holds, so a
-// writer killed at any moment leaves a table that opens, missing at most the records that were
-// added since the header was last written (at every flush and after every write-buffer's worth).
+// Crash safety: records reach the file before the header's record count, and every write into
+// the .dbf goes through a rollback journal, so a writer killed at any moment leaves, once the
+// journal is replayed at the next open, the table as its last flush left it. A file whose header
+// count and length disagree otherwise (cut short, or records nothing counts) is read as far as
+// both go and refuses changes, so nothing the header does not count is ever overwritten.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,6 +28,7 @@
 #include "tables/dbase_io.h"
 #include "tables/dbase_memo.h"
 #include "tables/file_lock.h"
+#include "tables/rollback_journal.h"
 #include "tables/storage.h"
 
 namespace nox::tables {
@@ -366,6 +368,7 @@ class DbaseStorage final : public TableStorage {
 
   TableType type() const override { return TableType::DBase; }
   std::string formatLevel() const override;
+  std::string faults() const override { return faults_; }
   const std::filesystem::path& path() const override { return path_; }
   const std::vector<FieldDef>& fieldDefs() const override { return defs_; }
   const std::vector<IndexDef>& indexDefs() const override { return indexDefs_; }
@@ -389,6 +392,7 @@ class DbaseStorage final : public TableStorage {
   void prepareWrite();
   void writePending();
   void writeHeaderCount();
+  void fault(const std::string& what) { faults_ += (faults_.empty() ? "" : "; ") + what; }
   std::uint64_t recordOffset(std::size_t physical) const {
     return headerLength_ + std::uint64_t{physical} * recordLength_;
   }
@@ -397,6 +401,8 @@ class DbaseStorage final : public TableStorage {
   std::string name_;
   FileLock lock_;
   int fd_ = -1;
+  std::optional<RollbackJournal> journal_;  // set once fd_ is open
+  std::string faults_;
   bool readOnlyFile_ = false;
   unsigned char version_ = 0;
   bool dbase7_ = false;
@@ -434,14 +440,15 @@ std::string DbaseStorage::formatLevel() const {
 
 DbaseStorage::DbaseStorage(const std::filesystem::path& path, FileLock lock)
     : path_(path), name_(TableFileName(path)), lock_(std::move(lock)) {
-  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  fd_ = io::OpenRegularFile(path, O_RDWR);
   if (fd_ < 0 && (errno == EACCES || errno == EROFS)) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = io::OpenRegularFile(path, O_RDONLY);
     readOnlyFile_ = true;
   }
   if (fd_ < 0) {
     throw TableError("Cannot open table '" + path.string() + "': " + std::strerror(errno));
   }
+  journal_.emplace(path_, fd_);
   try {
     readHeader();
     scanDeleted();
@@ -530,10 +537,23 @@ void DbaseStorage::readHeader() {
     damaged("record length " + std::to_string(recordLength_) + " is shorter than its fields");
   }
 
-  // Trust the smaller of the header's count and the whole records the file holds: more records
-  // than counted means a writer stopped before updating the header, fewer a cut-off file.
+  // Read the records both the header's count and the file's length account for; anything else
+  // (a file cut short, records or bytes the header does not count) is reported.
   std::uint64_t wholeRecords = (fileSize - headerLength_) / recordLength_;
   diskCount_ = static_cast<std::size_t>(std::min<std::uint64_t>(headerRecordCount, wholeRecords));
+  if (headerRecordCount > wholeRecords) {
+    fault("its header counts " + std::to_string(headerRecordCount) +
+          " records but the file holds only " + std::to_string(wholeRecords));
+  } else if (headerRecordCount < wholeRecords) {
+    fault("its header counts " + std::to_string(headerRecordCount) +
+          " records but the file holds " + std::to_string(wholeRecords));
+  } else if (std::uint64_t rest = fileSize - recordOffset(diskCount_); rest > 0) {
+    char last = 0;
+    io::ReadAt(fd_, &last, 1, fileSize - 1, "Cannot read table '" + name_ + "'");
+    if (rest > 1 || last != kEndOfFile) {
+      fault(std::to_string(rest) + " bytes follow its last record");
+    }
+  }
 
   bool hasMemo = std::any_of(columns_.begin(), columns_.end(),
                              [](const Column& c) { return c.codec == Codec::Memo; });
@@ -941,12 +961,7 @@ void DbaseStorage::prepareWrite() {
   if (writable_) return;
   lock_.makeExclusive();
   if (readOnlyFile_) throw TableError("Table '" + name_ + "' is read-only and cannot be changed");
-  // Drop whatever follows the trusted records (a partly written record, records the header never
-  // counted) and restore the end-of-file marker, so the file agrees with its header again.
-  std::uint64_t end = recordOffset(diskCount_);
-  std::string context = "Cannot write table '" + name_ + "'";
-  io::WriteAt(fd_, &kEndOfFile, 1, end, context);
-  io::Truncate(fd_, end + 1, context);
+  if (!faults_.empty()) throw TableError("Table '" + name_ + "' cannot be changed: " + faults_);
   writable_ = true;
 }
 
@@ -983,8 +998,8 @@ std::size_t DbaseStorage::updateRecord(std::size_t position, const Record& recor
     std::memcpy(pending_.data() + (physical - diskCount_) * recordLength_, scratch_.data(),
                 recordLength_);
   } else {
-    io::WriteAt(fd_, scratch_.data(), recordLength_, recordOffset(physical),
-                "Cannot write table '" + name_ + "'");
+    journal_->writeAt(scratch_.data(), recordLength_, recordOffset(physical),
+                      "Cannot write table '" + name_ + "'");
     if (physical >= bufferFirst_ && physical < bufferFirst_ + bufferCount_) {
       std::memcpy(readBuffer_.data() + (physical - bufferFirst_) * recordLength_, scratch_.data(),
                   recordLength_);
@@ -999,15 +1014,20 @@ void DbaseStorage::emptyTable() {
   prepareWrite();
   pending_.clear();
   pendingCount_ = 0;
-  // The header says "no records" before the records go, so a crash in between loses nothing more.
+  flush();  // what came before is one change, emptying the next
+  // The header says "no records" before the records go; until the file is cut, the journal can
+  // still undo the change.
   diskCount_ = 0;
   liveCount_ = 0;
   deletedShift_.clear();
   bufferCount_ = 0;
   writeHeaderCount();
   std::string context = "Cannot empty table '" + name_ + "'";
-  io::WriteAt(fd_, &kEndOfFile, 1, headerLength_, context);
+  journal_->writeAt(&kEndOfFile, 1, headerLength_, context);
+  io::Sync(fd_, context);
   io::Truncate(fd_, std::uint64_t{headerLength_} + 1, context);
+  io::Sync(fd_, context);
+  journal_->commit();
   if (memo_) memo_->clear();
   needsSync_ = true;
 }
@@ -1015,8 +1035,8 @@ void DbaseStorage::emptyTable() {
 void DbaseStorage::writePending() {
   if (pendingCount_ == 0) return;
   pending_.push_back(kEndOfFile);
-  io::WriteAt(fd_, pending_.data(), pending_.size(), recordOffset(diskCount_),
-              "Cannot write table '" + name_ + "'");
+  journal_->writeAt(pending_.data(), pending_.size(), recordOffset(diskCount_),
+                    "Cannot write table '" + name_ + "'");
   diskCount_ += pendingCount_;
   pending_.clear();
   pendingCount_ = 0;
@@ -1031,7 +1051,7 @@ void DbaseStorage::writeHeaderCount() {
   auto today = TodayForHeader();
   std::copy(today.begin(), today.end(), bytes.begin());
   io::PutU32(&bytes[3], static_cast<std::uint32_t>(diskCount_));
-  io::WriteAt(fd_, bytes.data(), bytes.size(), 1, "Cannot write table '" + name_ + "'");
+  journal_->writeAt(bytes.data(), bytes.size(), 1, "Cannot write table '" + name_ + "'");
   headerDirty_ = false;
   needsSync_ = true;
 }
@@ -1045,6 +1065,7 @@ void DbaseStorage::flush() {
     io::Sync(fd_, "Cannot write table '" + name_ + "'");
     needsSync_ = false;
   }
+  journal_->commit();
 }
 
 // A temporary file beside the table that is removed unless it was kept.
@@ -1119,7 +1140,7 @@ void WriteNewTable(const std::filesystem::path& path, const std::vector<Column>&
 }  // namespace
 
 std::unique_ptr<TableStorage> OpenDbaseStorage(const std::filesystem::path& path, OpenMode mode) {
-  FileLock lock(path, mode);
+  FileLock lock = RollbackJournal::LockAndRecover(path, mode);
   return std::make_unique<DbaseStorage>(path, std::move(lock));
 }
 
@@ -1177,9 +1198,10 @@ std::unique_ptr<TableStorage> CreateDbaseStorage(const std::filesystem::path& pa
     names.push_back(def.name);
   }
 
-  // Nobody else may hold the table being replaced.
+  // Nobody else may hold the table being replaced; a journal left there belongs to the old one.
   std::optional<FileLock> oldLock;
   if (std::filesystem::exists(path)) oldLock.emplace(path, OpenMode::Exclusive);
+  RollbackJournal::Recover(path);
 
   // The new files are written beside the old ones and renamed over them only when complete, so
   // a failure leaves the old table as it was.

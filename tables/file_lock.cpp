@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#include "tables/dbase_io.h"
+
 namespace nox::tables {
 
 std::string TableFileName(const std::filesystem::path& path) {
@@ -15,7 +17,7 @@ std::string TableFileName(const std::filesystem::path& path) {
 }
 
 FileLock::FileLock(const std::filesystem::path& path, OpenMode mode) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = dbase_io::OpenRegularFile(path, O_RDONLY);
   if (fd_ < 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
       throw TableError("Table '" + path.string() + "' does not exist");

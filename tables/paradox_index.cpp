@@ -27,28 +27,39 @@ std::vector<unsigned char> BuildPrimaryIndex(const TableHeader& table, std::stri
   const std::size_t blockSize = table.blockSize();
   const std::size_t perBlock = (blockSize - kBlockHeaderSize) / recordSize;
 
-  std::vector<unsigned char> out(kIndexHeaderSize, 0);
+  // The blocks of every level in one chain from the root down, numbered in chain order: the root
+  // is block 1 and the header's record count is what a walk along the chain finds, as in a table.
+  std::vector<std::size_t> levelSizes;  // blocks per level, lowest first
+  for (std::size_t entries = blocks.size(); entries > 0;) {
+    const std::size_t size = (entries + perBlock - 1) / perBlock;
+    levelSizes.push_back(size);
+    if (size == 1) break;
+    entries = size;
+  }
+  std::size_t blockCount = 0;
+  for (std::size_t size : levelSizes)
+    blockCount += size;
+  if (blockCount > 0xFFFF) throw TableError("Primary index is too large");
+  const int levels = static_cast<int>(levelSizes.size());
+
+  std::vector<unsigned char> out(kIndexHeaderSize + blockCount * blockSize, 0);
   std::uint32_t totalRecords = 0;
-  std::uint16_t blockCount = 0;
-  int levels = 0;
+  std::size_t firstOfLevel = blockCount + 1;  // the lowest level takes the last numbers
   std::vector<IndexEntry> level = blocks;
-  while (!level.empty()) {
-    ++levels;
+  for (std::size_t size : levelSizes) {
+    firstOfLevel -= size;
     std::vector<IndexEntry> upper;
-    const std::size_t levelBlocks = (level.size() + perBlock - 1) / perBlock;
-    if (blockCount + levelBlocks > 0xFFFF) throw TableError("Primary index is too large");
-    for (std::size_t b = 0; b < levelBlocks; ++b) {
-      const auto number = static_cast<std::uint16_t>(blockCount + 1 + b);
+    for (std::size_t b = 0; b < size; ++b) {
+      const auto number = static_cast<std::uint16_t>(firstOfLevel + b);
       const std::size_t first = b * perBlock;
       const std::size_t count = std::min(perBlock, level.size() - first);
-      std::vector<unsigned char> block(blockSize, 0);
-      const std::uint16_t next = b + 1 < levelBlocks ? number + 1 : 0;
-      const std::uint16_t prev = b > 0 ? number - 1 : 0;
-      WriteBlockHeader(block.data(), next, prev, count, recordSize);
+      unsigned char* block = out.data() + kIndexHeaderSize + (number - 1u) * blockSize;
+      const auto next = static_cast<std::uint16_t>(number < blockCount ? number + 1 : 0);
+      WriteBlockHeader(block, next, static_cast<std::uint16_t>(number - 1), count, recordSize);
       std::uint32_t sum = 0;
       for (std::size_t i = 0; i < count; ++i) {
         const IndexEntry& entry = level[first + i];
-        unsigned char* rec = block.data() + kBlockHeaderSize + i * recordSize;
+        unsigned char* rec = block + kBlockHeaderSize + i * recordSize;
         std::memcpy(rec, entry.firstKey.data(), std::min(keySize, entry.firstKey.size()));
         PutShortField(rec + keySize, static_cast<std::int16_t>(entry.block));
         PutShortField(rec + keySize + 2,
@@ -56,14 +67,12 @@ std::vector<unsigned char> BuildPrimaryIndex(const TableHeader& table, std::stri
         PutShortField(rec + keySize + 4, 0);
         sum += entry.count;
       }
-      out.insert(out.end(), block.begin(), block.end());
       upper.push_back({level[first].firstKey, number, sum});
     }
     totalRecords += static_cast<std::uint32_t>(level.size());
-    blockCount = static_cast<std::uint16_t>(blockCount + levelBlocks);
-    if (levelBlocks == 1) break;
     level = std::move(upper);
   }
+  const auto root = static_cast<std::uint16_t>(blockCount > 0 ? 1 : 0);
 
   unsigned char* p = out.data();
   PutU16(p + 0x00, static_cast<std::uint16_t>(recordSize));
@@ -71,16 +80,16 @@ std::vector<unsigned char> BuildPrimaryIndex(const TableHeader& table, std::stri
   p[0x04] = kFileIndex;
   p[0x05] = table.maxTableSize;
   PutU32(p + 0x06, totalRecords);
-  PutU16(p + 0x0A, blockCount);
-  PutU16(p + 0x0C, blockCount);
-  PutU16(p + 0x0E, blockCount > 0 ? 1 : 0);
-  PutU16(p + 0x10, blockCount);
-  PutU16(p + 0x1E, blockCount);  // the root is written last
+  PutU16(p + 0x0A, static_cast<std::uint16_t>(blockCount));
+  PutU16(p + 0x0C, static_cast<std::uint16_t>(blockCount));
+  PutU16(p + 0x0E, root);
+  PutU16(p + 0x10, static_cast<std::uint16_t>(blockCount));
+  PutU16(p + 0x1E, root);
   p[0x20] = static_cast<unsigned char>(levels);
   PutU16(p + 0x21, table.keyFields);
   p[0x29] = table.sortOrder;
   p[0x39] = table.fileVersion;
-  PutU16(p + 0x3A, blockCount);
+  PutU16(p + 0x3A, static_cast<std::uint16_t>(blockCount));
   p[0x3E] = 0x1F;
   p[0x3F] = 0x0F;
   std::size_t pos = 0x58;

@@ -1,8 +1,10 @@
 #pragma once
 // The primary index (.px) of a keyed Paradox table: a tree whose lowest level holds, for each data
 // block in key order, the key of its first record, its block number and its record count; each
-// higher level does the same for the index blocks below it, up to a single root block. The
-// table's own data blocks are the authority; the index is derived from them.
+// higher level does the same for the index blocks below it, up to a single root block. All index
+// blocks form one chain, the root first (block 1) and the lowest level last, so that walking the
+// chain finds every record the index header counts, as in a table. The table's own data blocks
+// are the authority; the index is derived from them.
 
 #include <cstdint>
 #include <filesystem>

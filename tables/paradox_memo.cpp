@@ -38,7 +38,7 @@ MemoFile::~MemoFile() {
 }
 
 std::unique_ptr<MemoFile> MemoFile::Open(const std::filesystem::path& path, bool writable) {
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  const int fd = dbase_io::OpenRegularFile(path, writable ? O_RDWR : O_RDONLY);
   if (fd < 0) {
     throw TableError("Memo file '" + path.filename().string() +
                      "' cannot be opened: " + std::strerror(errno));

@@ -5,11 +5,14 @@
 // stay on disk behind a bounded block cache. A keyed insert goes into the block its key belongs
 // to; a full block splits in two (or, at the end of the table, a new block starts).
 //
-// Crash safety: a block that takes records from another (a split) or joins the chain is written
-// at once, before any block that points to it or gave up records to it; other changes reach the
-// file in whole blocks. The header counters and the primary index are written at flush. Opening
-// trusts the block chain only (never the header counters or the index), so a writer killed
-// between flushes leaves a table that opens with every record it had flushed.
+// Crash safety: every write into the .db goes through a rollback journal, so a writer killed
+// between flushes leaves, once the journal is replayed at the next open, the table exactly as its
+// last flush left it: no block half written (a 4 KiB block after a 2 KiB header spans two memory
+// pages), no block written but never linked. Within a change, a block that takes records from
+// another (a split) or joins the chain is still written before any block that points to it. The
+// header counters and the primary index are written at flush. Opening walks the block chain and
+// checks it against the header; a table where they disagree is read as far as the chain goes and
+// refuses changes.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,6 +29,7 @@
 #include "tables/paradox_format.h"
 #include "tables/paradox_index.h"
 #include "tables/paradox_memo.h"
+#include "tables/rollback_journal.h"
 #include "tables/storage.h"
 #include "tables/value_convert.h"
 
@@ -85,12 +89,15 @@ class ParadoxStorage final : public TableStorage {
   // Opens an existing table.
   ParadoxStorage(const std::filesystem::path& path, OpenMode mode)
       : path_(path), name_(TableFileName(path)) {
-    lock_.emplace(path, mode);
+    const bool recovering = std::filesystem::exists(RollbackJournal::PathFor(path));
+    lock_.emplace(RollbackJournal::LockAndRecover(path, mode));
     openFile();
     try {
       readHeader();
       openMemo();
       readChain();
+      // The undone change may have replaced the index already; it follows the table again.
+      if (recovering && keyed() && !readOnly_ && faults_.empty()) writeIndex();
     } catch (...) {
       ::close(fd_);
       throw;
@@ -106,10 +113,12 @@ class ParadoxStorage final : public TableStorage {
     if (std::filesystem::exists(path_, error)) {
       lock_.emplace(path_, OpenMode::Exclusive);  // refuses a table someone else has open
     }
+    RollbackJournal::Recover(path_);  // a journal left there belongs to the old table
     removeCompanions();
     const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) fail("cannot be created");
     fd_ = fd;
+    journal_.emplace(path_, fd_);
     try {
       create(indexes);
     } catch (...) {
@@ -129,6 +138,7 @@ class ParadoxStorage final : public TableStorage {
 
   TableType type() const override { return TableType::Paradox; }
   std::string formatLevel() const override { return ParadoxLevelName(header_.fileVersion); }
+  std::string faults() const override { return faults_; }
   const std::filesystem::path& path() const override { return path_; }
   const std::vector<FieldDef>& fieldDefs() const override { return fieldDefs_; }
   const std::vector<IndexDef>& indexDefs() const override { return indexDefs_; }
@@ -213,12 +223,15 @@ class ParadoxStorage final : public TableStorage {
 
   void emptyTable() override {
     beginChange();
+    flush();  // what came before is one change, emptying the next
     header_.numRecords = 0;
     header_.usedBlocks = header_.fileBlocks = header_.firstBlock = header_.lastBlock = 0;
     StoreHeaderCounters(header_, headerBytes_.data());
-    dbase_io::WriteAt(fd_, headerBytes_.data(), headerBytes_.size(), 0, name_);
+    journal_->writeAt(headerBytes_.data(), headerBytes_.size(), 0, name_);
     dbase_io::Sync(fd_, name_);
     dbase_io::Truncate(fd_, header_.headerSize, name_);
+    dbase_io::Sync(fd_, name_);
+    journal_->commit();
     cache_.clear();
     linkDirty_.clear();
     order_.clear();
@@ -246,18 +259,12 @@ class ParadoxStorage final : public TableStorage {
     header_.lastBlock = order_.empty() ? 0 : order_.back();
     StoreHeaderCounters(header_, headerBytes_.data());
     dbase_io::Sync(fd_, name_);  // blocks before the header that counts them
-    dbase_io::WriteAt(fd_, headerBytes_.data(), std::min<std::size_t>(0x58, headerBytes_.size()), 0,
+    journal_->writeAt(headerBytes_.data(), std::min<std::size_t>(0x58, headerBytes_.size()), 0,
                       name_);
     dbase_io::Sync(fd_, name_);
     if (memo_) memo_->flush();
-    if (keyed()) {
-      std::vector<IndexEntry> entries;
-      entries.reserve(order_.size());
-      for (std::uint16_t number : order_) {
-        entries.push_back({firstKey_[number], number, count_[number]});
-      }
-      WritePrimaryIndex(indexPath(), header_, path_.stem().string(), entries);
-    }
+    if (keyed()) writeIndex();
+    journal_->commit();
     freeBlocks_.insert(freeBlocks_.end(), pendingFree_.begin(), pendingFree_.end());
     pendingFree_.clear();
     changed_ = false;
@@ -268,6 +275,15 @@ class ParadoxStorage final : public TableStorage {
     std::vector<unsigned char> data;
     bool dirty = false;
   };
+
+  void writeIndex() {
+    std::vector<IndexEntry> entries;
+    entries.reserve(order_.size());
+    for (std::uint16_t number : order_) {
+      entries.push_back({firstKey_[number], number, count_[number]});
+    }
+    WritePrimaryIndex(indexPath(), header_, path_.stem().string(), entries);
+  }
 
   [[noreturn]] void fail(const std::string& what) const {
     throw TableError("Table '" + name_ + "' " + what + ": " + std::strerror(errno));
@@ -344,12 +360,13 @@ class ParadoxStorage final : public TableStorage {
   }
 
   void openFile() {
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = dbase_io::OpenRegularFile(path_, O_RDWR);
     if (fd_ < 0 && (errno == EACCES || errno == EROFS)) {
-      fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+      fd_ = dbase_io::OpenRegularFile(path_, O_RDONLY);
       readOnly_ = true;
     }
     if (fd_ < 0) fail("cannot be opened");
+    journal_.emplace(path_, fd_);
   }
 
   void readHeader() {
@@ -421,8 +438,8 @@ class ParadoxStorage final : public TableStorage {
     std::uint16_t previous = 0;
     while (number != 0) {
       if (number > fileBlocks_) {
-        // A block that was never written: the chain ends before it, and the link is rewritten.
-        if (previous != 0) linkDirty_.push_back(previous);
+        fault("its block chain leads to block " + std::to_string(number) +
+              " past the end of the file");
         break;
       }
       if (seen[number]) damaged("its block chain loops");
@@ -451,11 +468,25 @@ class ParadoxStorage final : public TableStorage {
     for (std::uint16_t b = 1; b <= fileBlocks_; ++b) {
       if (!seen[b]) freeBlocks_.push_back(b);
     }
+    if (header_.numRecords != recordCount_) {
+      fault("its header counts " + std::to_string(header_.numRecords) +
+            " records but its blocks hold " + std::to_string(recordCount_));
+    }
+    if (header_.fileBlocks > fileBlocks_) {
+      fault("its header counts " + std::to_string(header_.fileBlocks) +
+            " blocks but the file holds " + std::to_string(fileBlocks_));
+    }
+    if (const std::uint64_t rest = dataBytes % blockSize_; rest != 0) {
+      fault(std::to_string(rest) + " bytes follow its last whole block");
+    }
   }
+
+  void fault(const std::string& what) { faults_ += (faults_.empty() ? "" : "; ") + what; }
 
   // Before the first change: the table must be writable and held by us alone.
   void beginChange() {
     if (readOnly_) throw TableError("Table '" + name_ + "' is read-only");
+    if (!faults_.empty()) throw TableError("Table '" + name_ + "' cannot be changed: " + faults_);
     if (!lock_->exclusive()) lock_->makeExclusive();
     if (hasBlobs_ && !memo_) memo_ = MemoFile::Create(Companion(path_, ".mb"));
     trimCache();
@@ -482,7 +513,7 @@ class ParadoxStorage final : public TableStorage {
 
   void storeBlock(std::uint16_t number, unsigned char* data) {
     WriteBlockHeader(data, next_[number], prev_[number], count_[number], header_.recordSize);
-    dbase_io::WriteAt(fd_, data, blockSize_, blockOffset(number), name_);
+    journal_->writeAt(data, blockSize_, blockOffset(number), name_);
     fileSize_ = std::max<std::uint64_t>(fileSize_, blockOffset(number) + blockSize_);
   }
 
@@ -497,12 +528,17 @@ class ParadoxStorage final : public TableStorage {
       if (cached.dirty) dirty.push_back(number);
     }
     std::sort(dirty.begin(), dirty.end());
+    // The old bytes of every block rewritten here reach the journal with one sync.
+    for (std::uint16_t number : dirty)
+      journal_->save(blockOffset(number), blockSize_);
+    for (std::uint16_t number : linkDirty_)
+      journal_->save(blockOffset(number), kBlockHeaderSize);
     for (std::uint16_t number : dirty)
       writeBlockNow(number);
     for (std::uint16_t number : linkDirty_) {
       unsigned char head[kBlockHeaderSize];
       WriteBlockHeader(head, next_[number], prev_[number], count_[number], header_.recordSize);
-      dbase_io::WriteAt(fd_, head, sizeof head, blockOffset(number), name_);
+      journal_->writeAt(head, sizeof head, blockOffset(number), name_);
     }
     linkDirty_.clear();
   }
@@ -743,6 +779,8 @@ class ParadoxStorage final : public TableStorage {
   std::string name_;
   std::optional<FileLock> lock_;
   int fd_ = -1;
+  std::optional<RollbackJournal> journal_;  // set once fd_ is open
+  std::string faults_;
   bool readOnly_ = false;
   bool changed_ = false;
   TableHeader header_;

@@ -44,6 +44,12 @@ class TableStorage {
   // The primary index first (a keyed Paradox table), then the secondary index definitions.
   virtual const std::vector<IndexDef>& indexDefs() const = 0;
 
+  // What does not add up in the files, empty when they are sound: records the header counts but
+  // the file lacks, records or bytes that nothing counts, a block chain leading out of the file.
+  // Such a table reads what it can, and refuses every change (nothing it did not account for is
+  // overwritten or cut off).
+  virtual std::string faults() const { return {}; }
+
   // Live (not deleted) records.
   virtual std::size_t recordCount() const = 0;
   // Fills out (resized to the field count) with the record at a position below recordCount().

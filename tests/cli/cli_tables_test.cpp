@@ -1,10 +1,12 @@
 // noxconv --info / --dump on a table written through the engine.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "host/host_formats.h"
 #include "tables/table.h"
@@ -21,10 +23,11 @@ struct ProgramRun {
   std::string out;
 };
 
-// Runs noxconv with the host formats of a comma-separator, month-first user.
-ProgramRun Noxconv(const std::string& arguments) {
-  const std::string command = "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=mm/dd/yyyy '" +
-                              std::string(NOXCONV_PATH) + "' " + arguments + " 2>&1";
+// Runs noxconv with the host formats of a comma-separator, month-first user (under a runner such
+// as "timeout 20" when given).
+ProgramRun Noxconv(const std::string& arguments, const std::string& runner = "") {
+  const std::string command = "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=mm/dd/yyyy " + runner +
+                              " '" + std::string(NOXCONV_PATH) + "' " + arguments + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   ProgramRun run{-1, {}};
   if (pipe == nullptr) return run;
@@ -99,6 +102,32 @@ TEST_F(CliTablesTest, ErrorsNameTheTableAndFail) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.out.find("NONE.DBF"), std::string::npos) << missing.out;
   EXPECT_EQ(Noxconv("--info").status, 2);
+}
+
+// A header counting one record of the two the file holds: --info says so, --dump writes what it
+// can read, warns and fails; a FIFO named as a table is refused at once.
+TEST_F(CliTablesTest, DamagedTablesAreReportedAndPipesRefused) {
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(4);
+    file.put('\x01');
+  }
+  const std::string fault = "its header counts 1 records but the file holds 2";
+  const ProgramRun info = Noxconv("--info '" + path + "'");
+  EXPECT_EQ(info.status, 0) << info.out;
+  EXPECT_NE(info.out.find("Records: 1\nDamaged: " + fault), std::string::npos) << info.out;
+  const ProgramRun dump = Noxconv("--dump '" + path + "'");
+  EXPECT_EQ(dump.status, 1) << dump.out;
+  EXPECT_NE(dump.out.find("is damaged: " + fault), std::string::npos) << dump.out;
+  EXPECT_NE(dump.out.find("\"Smith, \"\"Jr\"\"\",2004-01-02"), std::string::npos) << dump.out;
+
+  const std::string pipe = (dir / "PIPE.DB").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const char* option : {"--info", "--dump"}) {
+    const ProgramRun run = Noxconv(std::string(option) + " '" + pipe + "'", "timeout 20");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("'PIPE.DB' is not a regular file"), std::string::npos) << run.out;
+  }
 }
 
 }  // namespace

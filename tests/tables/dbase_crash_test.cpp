@@ -2,13 +2,12 @@
 // appended, each record whole.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <random>
 
 #include "tables/storage.h"
+#include "tests/support/killed_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::tables {
@@ -48,20 +47,11 @@ TEST(DbaseCrashTest, KilledWriterLeavesAPrefixOfWholeRecords) {
   std::mt19937 random(12345);
   for (int iteration = 0; iteration < 15; ++iteration) {
     SCOPED_TRACE(iteration);
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
     // At least one flush has happened by the report, so something must survive the kill.
     const int report = 301 + static_cast<int>(random() % 1500);
-    pid_t child = ::fork();
-    if (child == 0) AppendForever(table, iteration % 4 == 3, report, pipeEnds[1]);
-    ::close(pipeEnds[1]);
-    char signal = 0;
-    const bool reported = ::read(pipeEnds[0], &signal, 1) == 1;
-    ::close(pipeEnds[0]);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(reported && WIFSIGNALED(status)) << "the writer stopped by itself";
+    const auto reported = test::KillAfterReport(
+        [&](int pipeOut) { AppendForever(table, iteration % 4 == 3, report, pipeOut); }, 1);
+    ASSERT_TRUE(reported) << "the writer stopped by itself";
 
     auto storage = OpenDbaseStorage(table, OpenMode::Shared);
     Record record;

@@ -527,16 +527,11 @@ TEST_F(DbaseStorageTest, TrustsTheSmallerOfHeaderCountAndFileSize) {
       auto storage = OpenDbaseStorage(table_, OpenMode::Shared);
       EXPECT_EQ(storage->recordCount(), c.expected);
       EXPECT_EQ(ReadAll(*storage).size(), c.expected);
-      storage->appendRecord({Value::Integer(99)});
+      EXPECT_NE(storage->faults(), "");
+      // What the header does not count is not the writer's to cut off: it refuses the table.
+      EXPECT_THROW(storage->appendRecord({Value::Integer(99)}), TableError);
     }
-    // The next writer leaves a file whose header and size agree again.
-    std::string repaired = ReadFileBytes(table_);
-    EXPECT_EQ(repaired[4], static_cast<char>(c.expected + 1));
-    EXPECT_EQ(repaired.size(), 65 + 4 * (c.expected + 1) + 1);
-    auto storage = OpenDbaseStorage(table_, OpenMode::Shared);
-    Record last;
-    storage->readRecord(c.expected, last);
-    EXPECT_EQ(last[0], Value::Integer(99));
+    EXPECT_EQ(ReadFileBytes(table_), bytes);
   }
 }
 

@@ -2,8 +2,10 @@
 // and unkeyed, every type it can write, memos) read by our storage, and tables we write (keyed,
 // with memos and auto-increment) read back by pxlib in key order with the same values.
 // pxlib cannot open memo files for reading, so memo contents are checked by our reader only.
+// Writers killed while appending to pxlib's tables leave them whole.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 extern "C" {
 #include <paradox.h>  // a C library whose header does not say so
@@ -13,10 +15,12 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 
 #include "tables/storage.h"
+#include "tests/support/killed_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::tables {
@@ -295,6 +299,99 @@ TEST(ParadoxPxlib, PxlibReadsOurKeyedTablesInKeyOrder) {
     const int k = keys[i];
     const std::size_t length = static_cast<std::size_t>(k % 3000 + 3000) % 3000;
     EXPECT_EQ(rec[5], k % 3 && length > 0 ? Value::Text(std::string(length, 'n')) : Value::Null());
+  }
+}
+
+// From a few hundred data blocks on the primary index has more than one level. pxlib reads an
+// index file by walking its block chain, as a table: every entry the header counts must be on it.
+TEST(ParadoxPxlib, PxlibReadsOurMultiLevelPrimaryIndex) {
+  TempDir dir;
+  const auto path = dir / "big.db";
+  constexpr int kRecords = 20000;
+  {
+    auto table = CreateParadoxStorage(
+        path, {Field("Code", FieldType::String, 60), Field("N", FieldType::Integer)},
+        {{"", "Code", ixPrimary}});
+    for (int i = 0; i < kRecords; ++i)
+      table->appendRecord({Value::Text("code" + std::to_string(100000 + i)), Value::Integer(i)});
+  }
+  auto quiet = [](pxdoc_t*, int, const char*, void*) {};
+  pxdoc_t* doc = PX_new2(quiet, nullptr, nullptr, nullptr);
+  pxdoc_t* index = PX_new2(quiet, nullptr, nullptr, nullptr);
+  ASSERT_EQ(PX_open_file(doc, path.c_str()), 0);
+  ASSERT_EQ(PX_open_file(index, (dir / "big.px").c_str()), 0);
+  ASSERT_EQ(PX_read_primary_index(index), 0);
+  const auto* entries = static_cast<const pxpindex_t*>(index->px_data);
+  int levels = 0;
+  for (int i = 0; i < index->px_datalen; ++i)
+    levels = std::max(levels, entries[i].level);
+  EXPECT_EQ(levels, 2);
+  ASSERT_EQ(PX_add_primary_index(doc, index), 0);  // its level 1 counts every record
+  PX_delete(doc);
+}
+
+// A writer appending to a table pxlib made (2 KiB header and blocks) is killed at random moments.
+// The table then opens sound with every record flushed before the kill and all of pxlib's
+// records, without blocks the kill left unlinked; pxlib reads what we read, and the next writer
+// goes on where the last flush left off.
+TEST(ParadoxPxlib, KilledAppendsToAPxlibTableKeepEverythingFlushed) {
+  TempDir dir;
+  const auto path = dir / "kill.db";
+  WriteWithPxlib(path, {{"Key", pxfLong, 4, 0}, {"Name", pxfAlpha, 30, 0}}, 1, 2000,
+                 [](pxdoc_t* doc, char* rec, int r) {
+                   PX_put_data_long(doc, rec, 4, r * 1000);
+                   PX_put_data_alpha(doc, rec + 4, 30, const_cast<char*>("pxlib"));
+                 });
+  std::mt19937 random(11);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    const int report = 100 + static_cast<int>(random() % 3000);
+    const auto reported = test::KillAfterReport(
+        [&](int pipeOut) {
+          auto table = OpenParadoxStorage(path, OpenMode::Exclusive);
+          std::mt19937 keys(static_cast<unsigned>(round));
+          std::size_t flushed = table->recordCount();
+          for (int i = 1;; ++i) {
+            try {
+              table->appendRecord(
+                  {Value::Integer(static_cast<int>(keys() % 2000000)), Value::Text("ours")});
+            } catch (const KeyViolation&) {
+            }
+            if (i % 250 == 0) {
+              table->flush();
+              flushed = table->recordCount();
+            }
+            if (i == report && ::write(pipeOut, &flushed, sizeof flushed) != sizeof flushed) return;
+          }
+        },
+        sizeof(std::size_t));
+    ASSERT_TRUE(reported) << "the writer stopped by itself";
+    std::size_t flushed = 0;
+    std::memcpy(&flushed, reported->data(), sizeof flushed);
+
+    auto table = OpenParadoxStorage(path, OpenMode::Shared);
+    EXPECT_EQ(table->faults(), "");
+    EXPECT_GE(table->recordCount(), flushed);
+    Record record;
+    std::int64_t last = -1;
+    std::size_t fromPxlib = 0;
+    for (std::size_t i = 0; i < table->recordCount(); ++i) {
+      table->readRecord(i, record);
+      ASSERT_GT(record[0].integer(), last);
+      last = record[0].integer();
+      if (record[1] == Value::Text("pxlib")) ++fromPxlib;
+    }
+    EXPECT_EQ(fromPxlib, 2000u);
+    const std::size_t count = table->recordCount();
+    table.reset();
+    // Nothing is left behind that the header does not count: no block written but never linked.
+    std::ifstream file(path, std::ios::binary);
+    unsigned char head[0x0E] = {};
+    file.read(reinterpret_cast<char*>(head), sizeof head);
+    const std::size_t headerSize = head[2] | std::size_t{head[3]} << 8;
+    const std::size_t blocks = head[0x0C] | std::size_t{head[0x0D]} << 8;
+    EXPECT_EQ(std::filesystem::file_size(path), headerSize + blocks * head[5] * 1024);
+    EXPECT_EQ(ReadWithPxlib(path).size(), count);
   }
 }
 
