@@ -116,6 +116,8 @@ class ServerProcess {
     if (pid_ == 0) {
       ::dup2(out[1], STDOUT_FILENO);
       ::dup2(err[1], STDERR_FILENO);
+      // Only the standard descriptors go with it, whatever the test runner left open.
+      ::close_range(3, ~0U, 0);
       const rlimit limit{descriptors, descriptors};
       if (descriptors > 0 && ::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
       std::vector<char*> argv{const_cast<char*>(NOXLINKSERVER_PATH)};
