@@ -4,9 +4,11 @@
 #include <optional>
 #include <ostream>
 
+#include "formula/exchange_rate.h"
 #include "formula/formula.h"
 #include "formula/translator.h"
 #include "host/code_pages.h"
+#include "host/messages.h"
 #include "tables/table.h"
 
 namespace nox::cli {
@@ -60,6 +62,13 @@ void PrintLists(std::ostream& out, std::string_view label, const formula::TokenL
 int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const std::optional<EvalArguments> parsed = ParseArguments(args, err);
   if (!parsed) return 2;
+  // GETKURS reads the rate table a run reads; it is opened only when a rate is needed.
+  tables::TTable rates;
+  formula::ConfigureExchangeRateTable(rates);
+  formula::SetExchangeRateTable(&rates);
+  struct RatesBack {
+    ~RatesBack() { formula::SetExchangeRateTable(nullptr); }
+  } ratesBack;
   try {
     std::unique_ptr<tables::TTable> source;
     if (parsed->source) {
@@ -89,7 +98,7 @@ int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       throw;
     }
   } catch (const std::exception& error) {
-    err << "noxconv: " << Utf8(error.what()) << "\n";
+    err << "noxconv: " << host::TerminalText(error.what()) << "\n";
     return 1;
   }
 }

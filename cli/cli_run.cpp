@@ -14,7 +14,6 @@
 #include "convert/conversion_run.h"
 #include "convert/workspace.h"
 #include "formula/named_window.h"
-#include "host/code_pages.h"
 #include "host/messages.h"
 #include "link/caller_link.h"
 
@@ -81,16 +80,7 @@ class Console : public host::MessageSink {
 
   void ShowMessage(host::MessageKind, std::string_view text) override {
     EndLine();
-    // Messages break lines with CR as dialogs did; a terminal would overwrite the line with it.
-    std::string lines = host::DecodeToUtf8(host::CodePage::Windows1257, text);
-    for (std::size_t at = 0; (at = lines.find('\r', at)) != std::string::npos;) {
-      if (at + 1 < lines.size() && lines[at + 1] == '\n') {
-        lines.erase(at, 1);
-      } else {
-        lines[at] = '\n';
-      }
-    }
-    err_ << lines << '\n' << std::flush;
+    err_ << host::TerminalText(text) << '\n' << std::flush;
   }
   void Note(std::string_view text) {
     EndLine();
@@ -239,11 +229,13 @@ int RunDescription(const std::vector<std::string>& args, const RunOptions& optio
     err << "noxconv: a description file is needed\n";
     return kRunUsage;
   }
-  if (args.size() >= 2 && Upper(args[1]) != "AUTO") {
+  // The mode word AUTO may be left out, also before DDE: "X.CNV DDE" is "X.CNV AUTO DDE".
+  const bool modeOmitted = args.size() == 2 && Upper(args[1]) == "DDE";
+  if (args.size() >= 2 && !modeOmitted && Upper(args[1]) != "AUTO") {
     err << "noxconv: " << kInteractiveNote << "\n";
     return kRunUsage;
   }
-  const bool dde = args.size() >= 3 && Upper(args[2]) == "DDE";
+  const bool dde = modeOmitted || (args.size() >= 3 && Upper(args[2]) == "DDE");
 
   InterruptGuard interruptGuard;
   Console console(err, options.progress);

@@ -1,11 +1,11 @@
 #include "cli/cli_tables.h"
 
-#include <cmath>
 #include <cstdio>
 #include <ostream>
 
 #include "host/code_pages.h"
 #include "host/date_time.h"
+#include "host/messages.h"
 #include "host/number_format.h"
 #include "tables/table.h"
 
@@ -45,8 +45,14 @@ std::string Hex(std::string_view bytes) {
   return text;
 }
 
+// A text as the dump writes it: decoded from Windows-1257 into UTF-8 (a byte the code page has no
+// character for becomes U+FFFD), or byte for byte in the raw dump.
+std::string DumpedText(std::string_view bytes, bool raw) {
+  return raw ? std::string(bytes) : Utf8(bytes);
+}
+
 // A value as the dump writes it: independent of the host's formats.
-std::string DumpText(FieldType type, const Value& value) {
+std::string DumpText(FieldType type, const Value& value, bool raw) {
   switch (value.kind()) {
     case Value::Kind::Null:
       return {};
@@ -60,16 +66,15 @@ std::string DumpText(FieldType type, const Value& value) {
     case Value::Kind::Date: {
       if (type == FieldType::Date) return IsoDate(value.number());
       if (type == FieldType::Time) return ClockTime(value.number());
-      return value.number() != std::floor(value.number())
-                 ? IsoDate(value.number()) + " " + ClockTime(value.number())
-                 : IsoDate(value.number());
+      // A time stamp has both parts, also at midnight: one column, one form.
+      return IsoDate(value.number()) + " " + ClockTime(value.number());
     }
     case Value::Kind::Text:
       if (type == FieldType::Blob || type == FieldType::Graphic || type == FieldType::Ole ||
           type == FieldType::Bytes) {
         return Hex(value.text());
       }
-      return Utf8(value.text());
+      return DumpedText(value.text(), raw);
   }
   return {};
 }
@@ -98,7 +103,7 @@ int WithTable(const std::string& path, std::ostream& err, Body body) {
     table.Close();
     return 0;
   } catch (const std::exception& error) {
-    err << "noxconv: " << error.what() << "\n";
+    err << "noxconv: " << host::TerminalText(error.what()) << "\n";
     return 1;
   }
 }
@@ -129,22 +134,24 @@ int RunTableInfo(const std::string& path, std::ostream& out, std::ostream& err) 
   });
 }
 
-int RunTableDump(const std::string& path, std::ostream& out, std::ostream& err) {
+int RunTableDump(const std::string& path, bool raw, std::ostream& out, std::ostream& err) {
   std::string faults;
   const int status = WithTable(path, err, [&](TTable& table) {
     faults = table.Storage()->faults();
     if (!faults.empty()) {
-      err << "noxconv: warning: table '" << Utf8(path) << "' is damaged: " << Utf8(faults)
-          << "; only the records that can be read are written\n";
+      err << "noxconv: warning: table '" << host::TerminalText(path)
+          << "' is damaged: " << host::TerminalText(faults)
+          << "; only the records that can be read are written
+";
     }
     for (int i = 0; i < table.FieldCount(); ++i) {
-      out << (i > 0 ? "," : "") << CsvField(Utf8(table.Fields(i).FieldName()));
+      out << (i > 0 ? "," : "") << CsvField(DumpedText(table.Fields(i).FieldName(), raw));
     }
     out << "\n";
     for (table.First(); !table.Eof(); table.Next()) {
       for (int i = 0; i < table.FieldCount(); ++i) {
         const tables::TField& field = table.Fields(i);
-        out << (i > 0 ? "," : "") << CsvField(DumpText(field.DataType(), field.GetValue()));
+        out << (i > 0 ? "," : "") << CsvField(DumpText(field.DataType(), field.GetValue(), raw));
       }
       out << "\n";
     }

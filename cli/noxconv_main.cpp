@@ -25,7 +25,9 @@ constexpr std::string_view kUsage =
     "                              6 the run failed, 1 internal error\n"
     "  noxconv --help | --version\n"
     "  noxconv --info TABLE        structure, key and record count of a .db/.dbf table\n"
-    "  noxconv --dump TABLE        records of a table as CSV, in index order\n"
+    "  noxconv --dump [--raw] TABLE\n"
+    "                              records of a table as CSV, in index order; texts as UTF-8,\n"
+    "                              with --raw as the bytes stored\n"
     "  noxconv --eval FORMULA [--source TABLE] [--trace]\n"
     "                              value of a formula against the first record of TABLE;\n"
     "                              --trace prints the translated and reduced token lists\n"
@@ -82,10 +84,14 @@ int main(int argc, char** argv) {
     std::cout << "noxconv 0.1 (NOX Base Convertation)\n";
     return 0;
   }
-  if (command == "--info" || command == "--dump") {
+  if (command == "--info") {
     if (args.size() != 2) return Usage(std::cerr, 2);
-    return command == "--info" ? nox::cli::RunTableInfo(args[1], std::cout, std::cerr)
-                               : nox::cli::RunTableDump(args[1], std::cout, std::cerr);
+    return nox::cli::RunTableInfo(args[1], std::cout, std::cerr);
+  }
+  if (command == "--dump") {
+    const bool raw = args.size() == 3 && args[1] == "--raw";
+    if (args.size() != (raw ? 3u : 2u)) return Usage(std::cerr, 2);
+    return nox::cli::RunTableDump(args.back(), raw, std::cout, std::cerr);
   }
   if (command == "--eval") {
     return nox::cli::RunEval(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,

@@ -154,6 +154,11 @@ bool ConversionRun::Show() {
   const std::optional<bool> latvian = description.Flag(convert::DescriptionLine::Latvian);
   if (!latvian) return failShow(messages::kOptionsMalformed);
   latvianOption_ = *latvian;
+  // The filter and the pack fields come from the main window's displays, which stay empty when
+  // their lines could not be read: converting then would take every record unfiltered.
+  if (!description.Value(convert::DescriptionLine::PackFields) ||
+      !description.Value(convert::DescriptionLine::Filter))
+    return failShow(messages::kOptionsMalformed);
 
   barColour_ = BarColour::Navy;
   processed_ = 0;
@@ -191,7 +196,7 @@ void ConversionRun::PrepareRelations() {
       const tables::TField* field = source.FindField(row.source);
       if (field == nullptr) {
         std::string text = "Source field '";
-        text.append(row.source).append("' not found");
+        text.append(host::InputForMessage(row.source)).append("' not found");
         throw tables::TableError(text);
       }
       relation.sourceIndex = field->Index();
@@ -199,7 +204,7 @@ void ConversionRun::PrepareRelations() {
     const tables::TField* field = target.FindField(row.target);
     if (field == nullptr) {
       std::string text = "Target field '";
-      text.append(row.target).append("' not found");
+      text.append(host::InputForMessage(row.target)).append("' not found");
       throw tables::TableError(text);
     }
     relation.targetIndex = field->Index();

@@ -115,9 +115,10 @@ class ConversionRun {
 
   void SetObserver(ConversionObserver* observer) { observer_ = observer; }
 
-  // Reads SOURCE, TARGET, CLEARTARGET and LATVIAN and resets the display. A malformed line is
-  // reported ("Error in INI file!" / "Error in .CNV file!") and gives false; Start then refuses
-  // until a later Show succeeds. In automatic mode a successful Show starts the run.
+  // Reads SOURCE, TARGET, CLEARTARGET and LATVIAN, checks that the PACKFIELDS and FILTER lines
+  // can be read, and resets the display. A malformed line is reported ("Error in INI file!" /
+  // "Error in .CNV file!") and gives false; Start then refuses until a later Show succeeds. In
+  // automatic mode a successful Show starts the run.
   bool Show();
   // Starts a run from the first source record (Ready, Complete, Cancelled or Failed). Gives
   // whether the run is running; an error is shown and leaves the state Failed.

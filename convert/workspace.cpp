@@ -57,7 +57,7 @@ bool RefuseTablePaths(std::string_view sourcePath, std::string_view targetPath) 
 
 std::string NotFoundMessage(std::string_view name, std::string_view side) {
   std::string message("Not found field ");
-  message.append(name).append(" in ").append(side).append(" file.\rChange ");
+  message.append(host::InputForMessage(name)).append(" in ").append(side).append(" file.\rChange ");
   message.append(side).append(" file.");
   return message;
 }
@@ -128,9 +128,7 @@ Workspace::Workspace() {
   TableTarget.SetName("TableTarget");
   TableKeyViol.SetName("TableKeyViol");
   TablKursVal.SetName("TablKursVal");
-  TablKursVal.SetDatabaseName(std::string(formula::kExchangeRateAlias));
-  TablKursVal.SetTableName(std::string(formula::kExchangeRateTableName));
-  TablKursVal.SetIndexFieldNames(std::string(formula::kExchangeRateIndexFields));
+  formula::ConfigureExchangeRateTable(TablKursVal);
   formula::SetExchangeRateTable(&TablKursVal);
 }
 
@@ -162,7 +160,8 @@ bool Workspace::OpenSide(tables::TTable& table, std::string path, bool isSource)
   std::error_code error;
   if (!std::filesystem::is_regular_file(table.FilePath(), error)) {
     std::string message(isSource ? "" : "\r");
-    message.append("Table does not exist. File: ").append(path).append("\r\r");
+    message.append("Table does not exist. File: ").append(host::InputForMessage(path));
+    message.append("\r\r");
     message.append(isSource ? "Change Source file." : "Change Target file.");
     Report(message);
     LoadOk = false;

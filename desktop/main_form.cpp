@@ -399,6 +399,11 @@ void TMainForm::OpenLink() {
 void TMainForm::ProcessLink() {
   link_->ProcessIncoming();
   workspace_.DdePathLines = link_->PathLines();
+  // A change announced too soon after the last request is requested a little later.
+  if (link_->RequestPending())
+    QTimer::singleShot(link::kRequestSpacing, this, [this] {
+      if (link_) ProcessLink();
+    });
   // A conversation the caller ended has no socket left to watch.
   const std::vector<int> open = link_->Fds();
   for (QSocketNotifier* notifier : linkNotifiers_) {

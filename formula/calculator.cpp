@@ -40,18 +40,6 @@ bool IsDigit(char c) {
 
 // --- Reading numbers (always with "." as the decimal point) ---
 
-std::int32_t ReadInteger(std::string_view text) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (begin != end && *begin == '+' && end - begin > 1 && begin[1] != '-') ++begin;
-  std::int32_t value = 0;
-  const auto [stop, error] = std::from_chars(begin, end, value);
-  if (begin == end || error != std::errc() || stop != end) {
-    throw FormulaError("'" + std::string(text) + "' is not a valid integer value");
-  }
-  return value;
-}
-
 // A "ParR" text: the longest numeric prefix, or 0 when there is none. The translator makes
 // texts such as -A from (-A), which are no numbers and must not end the calculation.
 long double ReadReal(std::string_view text) {
@@ -72,7 +60,7 @@ long double ReadReal(std::string_view text) {
   } else if (error == std::errc::result_out_of_range) {
     // Beyond a double (1E400, 1E-400) extended precision still holds it.
     if (std::from_chars(begin, end, value).ec != std::errc()) {
-      throw FormulaError("'" + std::string(text) + "' is out of range");
+      throw FormulaError(host::QuotedInput(text) + " is out of range");
     }
   } else {
     return 0;
@@ -81,7 +69,7 @@ long double ReadReal(std::string_view text) {
 }
 
 long double ReadNumber(std::string_view text, Tag tag) {
-  return tag == Tag::Par ? ReadInteger(text) : ReadReal(text);
+  return tag == Tag::Par ? ReadWholeNumber(text) : ReadReal(text);
 }
 
 // The decimal places a number text shows: the negative exponent, else the digits after ".".
@@ -293,9 +281,13 @@ class Reduction {
 
   FormulaValue Value(char hostSeparator) const {
     if (tok_.size() >= 2) {
+      std::string expression;
+      for (const std::string& token : tok_) {
+        expression += token;
+        if (expression.size() > host::kMessageInputLimit) break;
+      }
       std::string message = "Can not evaluate expression:\r\r";
-      for (const std::string& token : tok_)
-        message += token;
+      message += host::InputForMessage(expression);
       host::ShowMessage(host::MessageKind::Warning, message);
       return std::string(kFormulaError);
     }
@@ -336,12 +328,14 @@ class Reduction {
   void ResolveQualified(std::size_t i, const NamedWindow* window, std::string_view tableName,
                         std::string_view fieldName) {
     tables::TTable* table = window != nullptr ? window->FindTable(tableName) : nullptr;
-    if (table == nullptr) throw FormulaError("Table '" + std::string(tableName) + "' not found");
+    if (table == nullptr)
+      throw FormulaError("Table " + host::QuotedInput(tableName) + " not found");
     if (!table->Active()) {
       throw FormulaError("Table '" + std::string(tableName) + "' is not open");
     }
     tables::TField* field = table->FindField(fieldName);
-    if (field == nullptr) throw FormulaError("Field '" + std::string(fieldName) + "' not found");
+    if (field == nullptr)
+      throw FormulaError("Field " + host::QuotedInput(fieldName) + " not found");
     std::string text;
     try {
       text = field->AsString();
@@ -479,7 +473,7 @@ class Reduction {
       return true;
     }
     if (a == Tag::Par && op == Tag::Star && b == Tag::Par) {
-      const std::int64_t product = std::int64_t{ReadInteger(left)} * ReadInteger(right);
+      const std::int64_t product = std::int64_t{ReadWholeNumber(left)} * ReadWholeNumber(right);
       PutInteger(i, static_cast<std::int32_t>(product));  // wraps around
       return true;
     }
@@ -508,8 +502,8 @@ class Reduction {
         return true;
       }
       if (a == Tag::Par && b == Tag::Par) {
-        const std::int64_t x = ReadInteger(left);
-        const std::int64_t y = ReadInteger(right);
+        const std::int64_t x = ReadWholeNumber(left);
+        const std::int64_t y = ReadWholeNumber(right);
         PutInteger(i, static_cast<std::int32_t>(plus ? x + y : x - y));
         return true;
       }
@@ -546,7 +540,7 @@ class Reduction {
       } else if (a == Tag::Date && b == Tag::Date) {
         holds = Holds(comparison, RequireDate(left), RequireDate(right));
       } else if (a == Tag::Par && b == Tag::Par) {
-        holds = Holds(comparison, ReadInteger(left), ReadInteger(right));
+        holds = Holds(comparison, ReadWholeNumber(left), ReadWholeNumber(right));
       } else if (IsNumber(a) && IsNumber(b)) {
         holds = Holds(comparison, ReadNumber(left, a), ReadNumber(right, b));
       }
@@ -556,8 +550,8 @@ class Reduction {
       return true;
     }
     if (a == Tag::Bool && b == Tag::Bool && (op == "^" || op == "&")) {
-      const bool x = left == "T";
-      const bool y = right == "T";
+      const bool x = IsTrue(left);
+      const bool y = IsTrue(right);
       SetChar(i, BoolChar(op == "^" ? (x || y) : (x && y)));
       Collapse(i, 3, Tag::Bool);
       return true;
@@ -567,7 +561,7 @@ class Reduction {
 
   static long double RequireDate(std::string_view text) {
     const std::optional<long double> date = ReadDate(text);
-    if (!date) throw FormulaError("'" + std::string(text) + "' is not a valid date");
+    if (!date) throw FormulaError(host::QuotedInput(text) + " is not a valid date");
     return *date;
   }
 
@@ -581,7 +575,7 @@ class Reduction {
     bool changed = false;
     for (std::size_t i = 0; i + 1 < tok_.size(); ++i) {
       if (typ_[i] == Tag::Znak && tok_[i] == "!" && typ_[i + 1] == Tag::Bool) {
-        SetChar(i, BoolChar(tok_[i + 1] != "T"));
+        SetChar(i, BoolChar(!IsTrue(tok_[i + 1])));
         Collapse(i, 2, Tag::Bool);
         changed = true;
       }

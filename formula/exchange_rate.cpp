@@ -41,6 +41,12 @@ std::optional<long double> NumberOf(tables::TField& field, std::string_view code
 
 }  // namespace
 
+void ConfigureExchangeRateTable(tables::TTable& table) {
+  table.SetDatabaseName(std::string(kExchangeRateAlias));
+  table.SetTableName(std::string(kExchangeRateTableName));
+  table.SetIndexFieldNames(std::string(kExchangeRateIndexFields));
+}
+
 void SetExchangeRateTable(tables::TTable* table) {
   rateTable = table;
 }
@@ -49,9 +55,14 @@ tables::TTable* ExchangeRateTable() {
   return rateTable;
 }
 
-long double GetExchangeRate(std::string_view code, tables::TTable& table,
+long double GetExchangeRate(std::string_view code, tables::TTable* rates,
                             const host::CivilDate& date) {
   if (IsBlankText(code)) return 1;
+  if (rates == nullptr) {
+    throw FormulaError("GETKURS: no exchange-rate table (" + std::string(kExchangeRateTableName) +
+                       ") has been set up");
+  }
+  tables::TTable& table = *rates;
   if (!table.Active()) table.Open();
 
   const double day = host::EncodeDate(date);

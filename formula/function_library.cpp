@@ -16,6 +16,7 @@
 #include "formula/number_routines.h"
 #include "formula/text_library.h"
 #include "host/host_formats.h"
+#include "host/messages.h"
 #include "host/number_format.h"
 
 namespace nox::formula {
@@ -76,41 +77,16 @@ bool Fits(Args args, std::initializer_list<Want> signature) {
 
 // --- Reading arguments ---
 
-// A whole-number argument: optional leading blanks, an optional sign and decimal digits that fit
-// 32 bits.
-int ReadInt(std::string_view text) {
-  std::string_view digits = text;
-  while (!digits.empty() && (digits.front() == ' ' || digits.front() == '\t')) {
-    digits.remove_prefix(1);
-  }
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  std::int64_t magnitude = -1;
-  if (!digits.empty() && digits.front() >= '0' && digits.front() <= '9') {
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    if (error != std::errc() || end != digits.data() + digits.size()) magnitude = -1;
-  }
-  const std::int64_t value = negative ? -magnitude : magnitude;
-  if (magnitude < 0 || value < INT32_MIN || value > INT32_MAX) {
-    throw FormulaError("'" + std::string(text) + "' is not a valid integer value");
-  }
-  return static_cast<int>(value);
-}
-
 // A "Par" or "ParR" argument as a number ("." is the decimal point during a calculation).
 long double ReadNumber(const Operand& operand) {
-  if (operand.tag == Tag::Par) return ReadInt(operand.text);
-  if (auto number = host::ParseFloat(operand.text, '.')) return *number;
-  throw FormulaError("'" + std::string(operand.text) + "' is not a valid floating point value");
+  if (operand.tag == Tag::Par) return ReadWholeNumber(operand.text);
+  if (auto number = ReadDecimalNumber(operand.text)) return *number;
+  throw FormulaError(host::QuotedInput(operand.text) + " is not a valid floating point value");
 }
 
 host::CivilDate ReadDate(std::string_view text) {
   if (auto date = host::ParseHostDate(text)) return *date;
-  throw FormulaError("'" + std::string(text) + "' is not a valid date");
+  throw FormulaError(host::QuotedInput(text) + " is not a valid date");
 }
 
 Result Text(std::string text, Tag tag = Tag::Str) {
@@ -137,7 +113,8 @@ Result DateResult(const host::CivilDate& date) {
 
 Result CallStrTran(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::ParStr, Want::ParStr, Want::Par, Want::Par})) return {};
-  return Text(StrTran(a[0].text, a[1].text, a[2].text, ReadInt(a[3].text), ReadInt(a[4].text)));
+  return Text(StrTran(a[0].text, a[1].text, a[2].text, ReadWholeNumber(a[3].text),
+                      ReadWholeNumber(a[4].text)));
 }
 
 bool FitsAtNum(Args a) {
@@ -146,66 +123,69 @@ bool FitsAtNum(Args a) {
 
 Result CallAtNum(Args a, const CalculationContext&) {
   if (!FitsAtNum(a)) return {};
-  return Number(AtNum(a[0].text, a[1].text, ReadInt(a[2].text), ReadInt(a[3].text)));
+  return Number(
+      AtNum(a[0].text, a[1].text, ReadWholeNumber(a[2].text), ReadWholeNumber(a[3].text)));
 }
 
 Result CallBeforAtNum(Args a, const CalculationContext&) {
   if (!FitsAtNum(a)) return {};
-  return Text(BeforAtNum(a[0].text, a[1].text, ReadInt(a[2].text), ReadInt(a[3].text)));
+  return Text(
+      BeforAtNum(a[0].text, a[1].text, ReadWholeNumber(a[2].text), ReadWholeNumber(a[3].text)));
 }
 
 Result CallAfterAtNum(Args a, const CalculationContext&) {
   if (!FitsAtNum(a)) return {};
-  return Text(AfterAtNum(a[0].text, a[1].text, ReadInt(a[2].text), ReadInt(a[3].text)));
+  return Text(
+      AfterAtNum(a[0].text, a[1].text, ReadWholeNumber(a[2].text), ReadWholeNumber(a[3].text)));
 }
 
 Result CallToken(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::ParStr, Want::Par, Want::Par})) return {};
-  return Text(Token(a[0].text, a[1].text, ReadInt(a[2].text), ReadInt(a[3].text)));
+  return Text(Token(a[0].text, a[1].text, ReadWholeNumber(a[2].text), ReadWholeNumber(a[3].text)));
 }
 
 Result CallStuff(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::Par, Want::Par, Want::ParStr})) return {};
-  return Text(Stuff(a[0].text, ReadInt(a[1].text), ReadInt(a[2].text), a[3].text));
+  return Text(Stuff(a[0].text, ReadWholeNumber(a[1].text), ReadWholeNumber(a[2].text), a[3].text));
 }
 
 template <std::string (*Pad)(std::string_view, int, std::string_view)>
 Result CallPad(Args a, const CalculationContext&) {
   if (Fits(a, {Want::Str, Want::Par, Want::ParStr})) {
-    return Text(Pad(a[0].text, ReadInt(a[1].text), a[2].text));
+    return Text(Pad(a[0].text, ReadWholeNumber(a[1].text), a[2].text));
   }
-  if (Fits(a, {Want::Str, Want::Par})) return Text(Pad(a[0].text, ReadInt(a[1].text), " "));
+  if (Fits(a, {Want::Str, Want::Par})) return Text(Pad(a[0].text, ReadWholeNumber(a[1].text), " "));
   return {};
 }
 
 Result CallAtToken(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::ParStr, Want::Par})) return {};
-  return Number(AtToken(a[0].text, a[1].text, ReadInt(a[2].text)));
+  return Number(AtToken(a[0].text, a[1].text, ReadWholeNumber(a[2].text)));
 }
 
 Result CallNumAt(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::ParStr, Want::Par})) return {};
-  return Number(NumAt(a[0].text, a[1].text, ReadInt(a[2].text)));
+  return Number(NumAt(a[0].text, a[1].text, ReadWholeNumber(a[2].text)));
 }
 
 Result CallSubStr(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::Par, Want::Par})) return {};
-  return Text(SubStr(a[0].text, ReadInt(a[1].text), ReadInt(a[2].text)));
+  return Text(SubStr(a[0].text, ReadWholeNumber(a[1].text), ReadWholeNumber(a[2].text)));
 }
 
 Result CallLeft(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::Par})) return {};
-  return Text(SubStr(a[0].text, 1, ReadInt(a[1].text)));
+  return Text(SubStr(a[0].text, 1, ReadWholeNumber(a[1].text)));
 }
 
 Result CallRight(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::Par})) return {};
-  return Text(Right(a[0].text, ReadInt(a[1].text)));
+  return Text(Right(a[0].text, ReadWholeNumber(a[1].text)));
 }
 
 Result CallReplicate(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::Par})) return {};
-  return Text(Replicate(a[0].text, ReadInt(a[1].text)));
+  return Text(Replicate(a[0].text, ReadWholeNumber(a[1].text)));
 }
 
 Result CallPos(Args a, const CalculationContext&) {
@@ -266,7 +246,7 @@ Result CallStr(Args a, const CalculationContext&) {
 // The count is read as a whole number also from a "ParR", so SPACE(2.5) is a conversion error.
 Result CallSpace(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Number})) return {};
-  return Text(Space(ReadInt(a[0].text)));
+  return Text(Space(ReadWholeNumber(a[0].text)));
 }
 
 // --- Dates ---
@@ -300,7 +280,7 @@ Result CallCtod(Args a, const CalculationContext&) {
 template <int First>
 Result CallDatePart(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Date})) return {};
-  return Number(ReadInt(SubStr(a[0].text, First, 2)));
+  return Number(ReadWholeNumber(SubStr(a[0].text, First, 2)));
 }
 
 template <int First>
@@ -329,7 +309,7 @@ constexpr std::array<int, 12> kDaysInMonthTable = {31, 28, 31, 30, 31, 30, 31, 3
 Result CallAddMonth(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Date, Want::Par})) return {};
   host::CivilDate date = ReadDate(a[0].text);
-  const int months = ReadInt(a[1].text);
+  const int months = ReadWholeNumber(a[1].text);
   if (months == 0) return Text(a[0].text, Tag::Date);
   // Counted in 64 bits and split arithmetically, so any 32-bit count is defined.
   const std::int64_t total = std::int64_t{date.month} - 1 + months;
@@ -347,12 +327,7 @@ Result CallAddMonth(Args a, const CalculationContext&) {
 
 Result CallGetKurs(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Str, Want::Date})) return {};
-  tables::TTable* table = ExchangeRateTable();
-  if (table == nullptr) {
-    throw FormulaError("GETKURS: no exchange-rate table (" + std::string(kExchangeRateTableName) +
-                       ") has been set up");
-  }
-  const long double rate = GetExchangeRate(a[0].text, *table, ReadDate(a[1].text));
+  const long double rate = GetExchangeRate(a[0].text, ExchangeRateTable(), ReadDate(a[1].text));
   return Text(host::FormatGeneral(rate, '.'), Tag::ParR);
 }
 
@@ -361,14 +336,14 @@ Result CallGetKurs(Args a, const CalculationContext&) {
 Result CallRound(Args a, const CalculationContext&) {
   if (Fits(a, {Want::Number})) return Text(RoundedText(0, ReadNumber(a[0])), Tag::Par);
   if (Fits(a, {Want::Number, Want::Par})) {
-    return Text(RoundedText(ReadInt(a[1].text), ReadNumber(a[0])), Tag::ParR);
+    return Text(RoundedText(ReadWholeNumber(a[1].text), ReadNumber(a[0])), Tag::ParR);
   }
   return {};
 }
 
 Result CallRoundF(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Number, Want::Par})) return {};
-  return Text(FixedDecimalsText(ReadInt(a[1].text), ReadNumber(a[0])), Tag::ParR);
+  return Text(FixedDecimalsText(ReadWholeNumber(a[1].text), ReadNumber(a[0])), Tag::ParR);
 }
 
 Result CallSqr(Args a, const CalculationContext&) {
@@ -391,12 +366,12 @@ Result CallSqrt(Args a, const CalculationContext&) {
 
 Result CallNot(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Bool})) return {};
-  return Logical(a[0].text != "T");
+  return Logical(!IsTrue(a[0].text));
 }
 
 Result CallIf(Args a, const CalculationContext&) {
   if (!Fits(a, {Want::Bool, Want::Value, Want::Value})) return {};
-  const Operand& chosen = a[0].text == "T" ? a[1] : a[2];
+  const Operand& chosen = IsTrue(a[0].text) ? a[1] : a[2];
   return Text(chosen.text, chosen.tag == Tag::ParStr ? Tag::Str : chosen.tag);
 }
 
@@ -456,7 +431,8 @@ Result CallCase(Args a, const CalculationContext& context, Tag resultTag) {
       const std::size_t semicolon = rest.find(';');
       const std::string_view key = rest.substr(0, semicolon);
       rest.remove_prefix(semicolon == std::string_view::npos ? rest.size() : semicolon + 1);
-      if (EvaluateFormulaOnce(key, context.recordSource, context.window) == value) {
+      const FormulaValue keyValue = EvaluateFormulaOnce(key, context.recordSource, context.window);
+      if (keyValue == value || (IsTrue(keyValue) && IsTrue(value))) {
         chosen = EvaluateFormulaOnce(ListPart(results, j), context.recordSource, context.window);
         break;
       }

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <optional>
 
+#include "formula/formula.h"
+#include "formula/text_library.h"
+#include "host/messages.h"
 #include "host/number_format.h"
 
 namespace nox::formula {
@@ -100,7 +103,50 @@ long double RoundMagnitudeExact(int n, long double magnitude) {
   return result;
 }
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
 }  // namespace
+
+std::int32_t ReadWholeNumber(std::string_view text) {
+  std::string_view digits = text;
+  while (!digits.empty() && IsBlank(digits.front()))
+    digits.remove_prefix(1);
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  std::int64_t magnitude = -1;
+  if (!digits.empty() && IsDigit(digits.front())) {
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    if (error != std::errc() || end != digits.data() + digits.size()) magnitude = -1;
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (magnitude < 0 || value < INT32_MIN || value > INT32_MAX) {
+    throw FormulaError(host::QuotedInput(text) + " is not a valid integer value");
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<long double> ReadDecimalNumber(std::string_view text) {
+  // The syntax and the values beyond a double come from the host's reader; a double is then read
+  // from the same digits directly, never through the extended value (which would round twice).
+  const std::optional<long double> extended = host::ParseFloat(text, '.');
+  if (!extended) return std::nullopt;
+  while (!text.empty() && IsBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back()))
+    text.remove_suffix(1);
+  const bool negative = text.front() == '-';
+  if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return extended;
+  return negative ? -value : value;
+}
 
 long double RoundValue(int n, long double x) {
   n = std::clamp(n, 0, kMaxDecimals);
@@ -122,6 +168,7 @@ std::string RoundedText(int n, long double x) {
 std::string FixedDecimalsText(int n, long double x) {
   const std::string general = RoundedText(n, x);
   if (n <= 0) return general;
+  RequireBuildable(n);
   // Exponent form leaves no place for the decimals ("1E20.00"), so the number is written in full.
   const std::string s = PlainNotation(general);
   const std::size_t point = s.find('.');

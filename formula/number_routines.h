@@ -2,10 +2,20 @@
 // Number and text routines the formula language shares with other parts of the system.
 // Computed in extended precision (long double) so that results come out digit for digit.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace nox::formula {
+
+// A whole number ("Par") as operators and functions alike read it: optional leading blanks, an
+// optional sign and decimal digits that fit 32 bits. Raises FormulaError for anything else.
+std::int32_t ReadWholeNumber(std::string_view text);
+// A decimal number ("ParR") as the 64-bit floating-point number the language computes with; a
+// value beyond its range keeps extended precision. Blanks around it are allowed; nothing when the
+// text is no number.
+std::optional<long double> ReadDecimalNumber(std::string_view text);
 
 // x rounded to n decimals, half away from zero (n below 0 counts as 0, above 18 as 18).
 long double RoundValue(int n, long double x);

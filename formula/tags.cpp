@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tables/value_convert.h"
+
 namespace nox::formula {
 namespace {
 
@@ -13,6 +15,10 @@ constexpr std::array<std::string_view, 20> kTagTexts = {
 static_assert(kTagTexts.size() == static_cast<std::size_t>(Tag::Nil) + 1);
 
 }  // namespace
+
+bool IsTrue(std::string_view text) {
+  return text == "T" || text == tables::kTrueText;
+}
 
 std::string_view TagText(Tag tag) {
   return kTagTexts[static_cast<std::size_t>(tag)];

@@ -32,6 +32,10 @@ enum class Tag : std::uint8_t {
 };
 
 std::string_view TagText(Tag tag);
+
+// Whether a "Bool" value counts as true where a condition is tested: "T", or the table engine's
+// word for true, which a logical field gives.
+bool IsTrue(std::string_view text);
 std::optional<Tag> TagFromText(std::string_view text);
 
 }  // namespace nox::formula

@@ -13,15 +13,6 @@ Size Length(std::string_view s) {
   return static_cast<Size>(s.size());
 }
 
-// Fails clearly for a result the library refuses to build.
-void RequireBuildable(Size length) {
-  if (length > static_cast<Size>(kMaxTextLength)) {
-    throw std::length_error("a text of " + std::to_string(length) +
-                            " characters is too long (at most " + std::to_string(kMaxTextLength) +
-                            ")");
-  }
-}
-
 // Start indexes (from 0) of the non-overlapping occurrences of search in s, calling visit for each
 // until it returns false.
 template <typename Visit>
@@ -69,6 +60,14 @@ void AppendRepeated(std::string& out, std::string_view fill, Size first, Size co
 }
 
 }  // namespace
+
+void RequireBuildable(std::int64_t length) {
+  if (length > static_cast<Size>(kMaxTextLength)) {
+    throw std::length_error("a text of " + std::to_string(length) +
+                            " characters is too long (at most " + std::to_string(kMaxTextLength) +
+                            ")");
+  }
+}
 
 bool IsBlankChar(char c) {
   return static_cast<unsigned char>(c) <= 32;

@@ -19,6 +19,8 @@ namespace nox::formula {
 // The longest text the library builds. A longer result raises std::length_error naming its size,
 // so that a formula such as REPLICATE('x', 2000000000) fails clearly instead of exhausting memory.
 inline constexpr std::size_t kMaxTextLength = std::size_t{64} * 1024 * 1024;
+// Raises that std::length_error when a result of the length would be longer.
+void RequireBuildable(std::int64_t length);
 
 // Characters with codes 0 to 32 count as blank.
 bool IsBlankChar(char c);

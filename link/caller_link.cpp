@@ -18,8 +18,16 @@ using Clock = std::chrono::steady_clock;
 
 // Pokes queue up to this much while the server is slow to read; beyond it a poke fails.
 constexpr std::size_t kMaxOutgoing = 2 * kMaxFrameBody;
-// One call reads at most this much, so a flooding server cannot hold the caller's thread.
+// Waiting for an answer reads at most this much per wake-up, so a flooding server cannot hold the
+// caller's thread.
 constexpr std::size_t kMaxReadPerCall = kMaxFrameBody + 64 * 1024;
+// Handling notifications between two batches of a run reads less: a caller that floods the link
+// must not slow the conversion by more than a little.
+constexpr std::size_t kNoticeReadPerCall = 64 * 1024;
+// After a request that took time t, the next one waits 20 t (and at least kRequestSpacing):
+// requests take at most a twentieth of the run however often the caller announces changes, and a
+// caller that does not answer costs one time-out now and then.
+constexpr int kRequestShare = 20;
 constexpr const char* kServerEnded = "the link server ended the conversation";
 
 std::string SystemError(std::string_view what) {
@@ -140,7 +148,7 @@ bool CallerLink::Poke(std::string_view item, std::string_view text) {
 std::vector<std::string> CallerLink::ProcessIncoming() {
   if (Connected()) {
     Flush(Clock::time_point::min());
-    ReadAvailable();
+    ReadAvailable(kNoticeReadPerCall);
   }
   while (Connected()) {
     std::optional<Frame> frame = reader_.Next();
@@ -208,11 +216,11 @@ bool CallerLink::Flush(Clock::time_point deadline) {
 }
 
 // Takes in what has arrived without blocking; false when the link broke.
-bool CallerLink::ReadAvailable() {
+bool CallerLink::ReadAvailable(std::size_t budget) {
   char chunk[64 * 1024];
   std::size_t taken = 0;
-  while (Connected() && taken < kMaxReadPerCall) {
-    const ssize_t got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+  while (Connected() && taken < budget) {
+    const ssize_t got = ::recv(fd_, chunk, std::min(sizeof chunk, budget - taken), MSG_DONTWAIT);
     if (got > 0) {
       reader_.Append(std::string_view(chunk, static_cast<std::size_t>(got)));
       taken += static_cast<std::size_t>(got);
@@ -253,7 +261,7 @@ std::optional<Frame> CallerLink::AwaitAnswer(FrameType yes, FrameType no, std::s
     if (ready < 0 && errno != EINTR) Drop(SystemError("link socket"));
     if (ready <= 0) continue;
     if ((watch.revents & POLLOUT) != 0) Flush(Clock::time_point::min());
-    if ((watch.revents & (POLLIN | POLLHUP | POLLERR)) != 0) ReadAvailable();
+    if ((watch.revents & (POLLIN | POLLHUP | POLLERR)) != 0) ReadAvailable(kMaxReadPerCall);
   }
   return std::nullopt;
 }
@@ -314,10 +322,10 @@ CallerConversations::CallerConversations(std::string argument1, std::string serv
 
 void CallerConversations::Open() {
   if (client_.Connect(service_, kMessageTopic) && client_.StartAdvise(kMessageItem)) {
-    RequestItem(client_, kMessageItem);
+    RequestItem(message_, kMessageItem);
   }
   if (client_path_.Connect(service_, kPathTopic) && client_path_.StartAdvise(kPathItem)) {
-    RequestItem(client_path_, kPathItem);
+    RequestItem(path_, kPathItem);
   }
 }
 
@@ -327,10 +335,21 @@ bool CallerConversations::Send(std::string_view suffix) {
 }
 
 void CallerConversations::ProcessIncoming() {
-  for (const std::string& item : client_.ProcessIncoming())
-    RequestItem(client_, item);
-  for (const std::string& item : client_path_.ProcessIncoming())
-    RequestItem(client_path_, item);
+  for (Conversation* conversation : {&message_, &path_}) {
+    for (std::string& item : conversation->link.ProcessIncoming()) {
+      if (std::find(conversation->pending.begin(), conversation->pending.end(), item) ==
+          conversation->pending.end()) {
+        conversation->pending.push_back(std::move(item));
+      }
+    }
+    if (conversation->pending.empty() || Clock::now() < conversation->nextRequest) continue;
+    for (const std::string& item : std::exchange(conversation->pending, {}))
+      RequestItem(*conversation, item);
+  }
+}
+
+bool CallerConversations::RequestPending() const {
+  return !message_.pending.empty() || !path_.pending.empty();
 }
 
 bool CallerConversations::Close() {
@@ -349,9 +368,12 @@ std::vector<int> CallerConversations::Fds() const {
 }
 
 // The message item's own data is received but not used; the path item's replaces the lines.
-void CallerConversations::RequestItem(CallerLink& link, std::string_view item) {
-  std::optional<std::string> text = link.Request(item);
+void CallerConversations::RequestItem(Conversation& conversation, std::string_view item) {
+  const Clock::time_point start = Clock::now();
+  std::optional<std::string> text = conversation.link.Request(item);
   if (text && item == kPathItem) path_lines_ = SplitItemLines(*text);
+  const Clock::time_point end = Clock::now();
+  conversation.nextRequest = std::max(start + kRequestSpacing, end + kRequestShare * (end - start));
 }
 
 }  // namespace nox::link

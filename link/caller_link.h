@@ -64,7 +64,8 @@ class CallerLink {
  private:
   bool SendFrame(const Frame& frame);
   bool Flush(std::chrono::steady_clock::time_point deadline);
-  bool ReadAvailable();
+  // Reads what has arrived, at most about `budget` bytes.
+  bool ReadAvailable(std::size_t budget);
   // Waits for the answer to a frame naming `name`: one of the two types, or nothing.
   std::optional<Frame> AwaitAnswer(FrameType yes, FrameType no, std::string_view name);
   void HandleNotice(const Frame& frame);
@@ -93,6 +94,9 @@ std::vector<std::string> SplitItemLines(std::string_view text);
 // The program's two conversations: `Client` (topic "Server", item "ServerItem") receives every
 // message; `ClientPath` (topic "ServerPath", item "ServerItemPath") offers the caller's table
 // directories.
+// A changed item is requested again at most this often.
+inline constexpr std::chrono::milliseconds kRequestSpacing{1000};
+
 class CallerConversations {
  public:
   explicit CallerConversations(std::string argument1,
@@ -104,8 +108,13 @@ class CallerConversations {
   void Open();
   // Pokes N + suffix to "ServerItem": true when the poke could be started.
   bool Send(std::string_view suffix);
-  // Handles pending notifications: a changed advised item is requested again.
+  // Handles pending notifications: a changed advised item is requested again, at once unless it
+  // was requested less than a second ago (or a slow answer asks for a longer pause; then it
+  // waits for a later call). Each call reads a bounded amount, so a caller that floods the link
+  // slows a run that calls this between batches only a little.
   void ProcessIncoming();
+  // Whether a changed item waits for a later ProcessIncoming to be requested.
+  bool RequestPending() const;
   // Pokes N + ": Program destroy.", then ends the advise links and disconnects both. Gives whether
   // the poke could be started (the caller warns "False in DDE" otherwise).
   bool Close();
@@ -119,12 +128,19 @@ class CallerConversations {
   const CallerLink& ClientPath() const { return client_path_; }
 
  private:
-  void RequestItem(CallerLink& link, std::string_view item);
+  struct Conversation {
+    CallerLink& link;
+    std::vector<std::string> pending;  // changed items not requested yet
+    std::chrono::steady_clock::time_point nextRequest;
+  };
+  void RequestItem(Conversation& conversation, std::string_view item);
 
   std::string argument1_;
   std::string service_;
   CallerLink client_;
   CallerLink client_path_;
+  Conversation message_{client_, {}, {}};
+  Conversation path_{client_path_, {}, {}};
   std::vector<std::string> path_lines_;
 };
 

@@ -38,6 +38,26 @@ constexpr const char* kUsage =
 
 // A client that does not read what it is sent is dropped beyond this much.
 constexpr std::size_t kMaxQueued = 4 * nox::link::kMaxFrameBody;
+// How long the listener rests after running out of descriptors (milliseconds).
+constexpr int kAcceptPause = 200;
+
+// A poke as one output line: control characters and the backslash written as \xNN, so that a
+// poke can neither break the line nor forge another one, nor send escape sequences to a terminal.
+std::string PrintablePoke(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F && c != '\\') {
+      line += c;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    line += escaped;
+  }
+  return line;
+}
 
 struct Options {
   std::string service{nox::link::kLinkService};
@@ -189,19 +209,25 @@ class Server {
   std::string path_text_;
   std::list<Connection> connections_;
   bool served_ = false;
+  bool accept_paused_ = false;
 };
 
 void Server::Run() {
   for (;;) {
-    std::vector<pollfd> watches{{signal_read_, POLLIN, 0}, {listener_, POLLIN, 0}};
+    // While out of descriptors, a waiting connection would make poll return at once for ever:
+    // the listener rests until a connection ends or a moment has passed.
+    std::vector<pollfd> watches{{signal_read_, POLLIN, 0},
+                                {accept_paused_ ? -1 : listener_, POLLIN, 0}};
     for (const Connection& connection : connections_) {
       const short events = connection.outgoing.empty() ? POLLIN : POLLIN | POLLOUT;
       watches.push_back({connection.fd, events, 0});
     }
-    if (::poll(watches.data(), watches.size(), -1) < 0) {
+    const int ready = ::poll(watches.data(), watches.size(), accept_paused_ ? kAcceptPause : -1);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       Fail(SystemError("poll"));
     }
+    if (ready == 0) accept_paused_ = false;
     if (watches[0].revents != 0) return Drain();
     if (watches[1].revents != 0) Accept();
     std::size_t index = 2;
@@ -214,6 +240,7 @@ void Server::Run() {
       if (connection.fd >= 0 && connection.closing && connection.outgoing.empty()) {
         Close(connection, {});
       }
+      if (connection.fd < 0) accept_paused_ = false;  // a descriptor is free again
       it = connection.fd < 0 ? connections_.erase(it) : std::next(it);
     }
     if (options_.once && served_ && connections_.empty()) return;
@@ -222,7 +249,10 @@ void Server::Run() {
 
 void Server::Accept() {
   const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) {
+    accept_paused_ = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+    return;
+  }
   ucred peer{};
   socklen_t size = sizeof peer;
   if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::getuid()) {
@@ -296,7 +326,7 @@ void Server::Handle(Connection& connection, const Frame& frame) {
                     nox::link::ZeroTerminated(own_item == nox::link::kPathItem ? path_text_
                                                                                : std::string())});
     case FrameType::Poke: {
-      std::string line = nox::link::UpToZero(frame.data);
+      std::string line = PrintablePoke(nox::link::UpToZero(frame.data));
       line.push_back('\n');
       std::fwrite(line.data(), 1, line.size(), stdout);
       std::fflush(stdout);

@@ -25,9 +25,11 @@
 #include <string_view>
 
 #include "host/date_time.h"
+#include "host/messages.h"
 #include "tables/dbase_io.h"
 #include "tables/dbase_memo.h"
 #include "tables/file_lock.h"
+#include "tables/path_lookup.h"
 #include "tables/rollback_journal.h"
 #include "tables/storage.h"
 
@@ -190,7 +192,7 @@ std::string ValueText(const Value& value) {
     case Value::Kind::Null:
       return "null";
     case Value::Kind::Text:
-      return "'" + value.text() + "'";
+      return host::QuotedInput(value.text());
     case Value::Kind::Integer:
       return std::to_string(value.integer());
     case Value::Kind::Boolean:
@@ -244,20 +246,7 @@ std::filesystem::path MemoPathFor(const std::filesystem::path& table) {
   bool upper = !extension.empty() && std::isupper(static_cast<unsigned char>(extension.back()));
   std::filesystem::path preferred = table;
   preferred.replace_extension(upper ? ".DBT" : ".dbt");
-  std::error_code error;
-  if (std::filesystem::exists(preferred, error)) return preferred;
-  auto lower = [](std::string text) {
-    for (char& c : text)
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-  };
-  std::string wanted = lower(preferred.filename().string());
-  std::filesystem::path directory = table.parent_path().empty() ? "." : table.parent_path();
-  for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
-       it.increment(error)) {
-    if (lower(it->path().filename().string()) == wanted) return it->path();
-  }
-  return preferred;
+  return ExistingSpelling(preferred);
 }
 
 // How a field of a given code and width reads, and the type the engine reports for it.

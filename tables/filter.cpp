@@ -11,6 +11,7 @@
 
 #include "host/date_time.h"
 #include "host/host_formats.h"
+#include "host/messages.h"
 
 namespace nox::tables {
 namespace detail {
@@ -708,7 +709,7 @@ class Parser {
  private:
   [[noreturn]] void Fail(std::size_t position, const std::string& what) const {
     throw TableError("Filter expression error: " + what + " at position " +
-                     std::to_string(position + 1) + " in \"" + std::string(text_) + "\"");
+                     std::to_string(position + 1) + " in \"" + host::InputForMessage(text_) + "\"");
   }
 
   // ----- tokens
@@ -808,9 +809,9 @@ class Parser {
     const Token& token = Current();
     if (token.kind == TokenKind::End) return "end of the expression";
     if (token.kind == TokenKind::Text || token.kind == TokenKind::QuotedName) {
-      return std::string(token.raw);
+      return host::InputForMessage(token.raw);
     }
-    return "'" + std::string(token.raw) + "'";
+    return host::QuotedInput(token.raw);
   }
 
   void Expect(std::string_view symbol) {
@@ -1056,7 +1057,7 @@ class Parser {
   // once, here.
   NodePtr ConvertLiteral(const ConstantNode& literal, Type type) const {
     const std::string& text = literal.text();
-    const std::string quoted = "'" + text + "'";
+    const std::string quoted = host::QuotedInput(text);
     switch (type) {
       case Type::Number:
         if (const auto number = ParseNumber(Trim(text))) {

@@ -29,6 +29,7 @@
 #include "tables/paradox_format.h"
 #include "tables/paradox_index.h"
 #include "tables/paradox_memo.h"
+#include "tables/path_lookup.h"
 #include "tables/rollback_journal.h"
 #include "tables/storage.h"
 #include "tables/value_convert.h"
@@ -48,21 +49,13 @@ std::string Upper(std::string text) {
 }
 
 // A companion file (.px, .mb) beside the table, in the case of the table's own extension; an
-// existing file in the other case is taken as well.
+// existing file of that name in any letter case is taken as well.
 std::filesystem::path Companion(const std::filesystem::path& table, std::string_view lowerExt) {
   const std::string ext = table.extension().string();
   const bool upper = ext.size() > 1 && ext == Upper(ext);
-  std::string preferred(lowerExt);
-  std::string other = Upper(preferred);
-  if (upper) std::swap(preferred, other);
-  std::filesystem::path first = table, second = table;
-  first.replace_extension(preferred);
-  second.replace_extension(other);
-  std::error_code error;
-  if (!std::filesystem::exists(first, error) && std::filesystem::exists(second, error)) {
-    return second;
-  }
-  return first;
+  std::filesystem::path preferred = table;
+  preferred.replace_extension(upper ? Upper(std::string(lowerExt)) : std::string(lowerExt));
+  return ExistingSpelling(preferred);
 }
 
 // Files a table of this name may have beside it: index and memo files, secondary indexes

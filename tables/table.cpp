@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <system_error>
 
+#include "host/messages.h"
 #include "tables/engine_config.h"
 #include "tables/filter.h"
 #include "tables/key_order.h"
+#include "tables/path_lookup.h"
 #include "tables/value_convert.h"
 
 namespace nox::tables {
@@ -193,7 +195,7 @@ std::filesystem::path TTable::FilePath() const {
     fileName += EffectiveTableType() == TableType::DBase ? ".dbf" : ".db";
   }
   std::filesystem::path file(fileName);
-  if (databaseName_.empty() || file.is_absolute()) return file;
+  if (databaseName_.empty() || file.is_absolute()) return ExistingSpelling(file);
   std::string directory = databaseName_;
   // A bare name that the configuration knows is an alias; anything else is a directory.
   if (databaseName_.find_first_of("\\/:") == std::string::npos) {
@@ -201,7 +203,7 @@ std::filesystem::path TTable::FilePath() const {
       directory = *aliasPath;
     }
   }
-  return std::filesystem::path(Slashes(directory)) / file;
+  return ExistingSpelling(std::filesystem::path(Slashes(directory)) / file);
 }
 
 void TTable::Open() {
@@ -323,7 +325,7 @@ TField* TTable::FindField(std::string_view name) {
 
 TField& TTable::FieldByName(std::string_view name) {
   if (TField* field = FindField(name)) return *field;
-  throw TableError("Field '" + std::string(name) + "' not found");
+  throw TableError("Field " + host::QuotedInput(name) + " not found");
 }
 
 const Value& TTable::FieldValue(int index) const {
@@ -377,7 +379,7 @@ void TTable::PrepareOrder() {
   std::vector<KeySegment> segments;
   for (std::string_view name : SplitFieldNames(fields)) {
     TField* field = FindField(name);
-    if (field == nullptr) throw TableError("Field '" + std::string(name) + "' not found");
+    if (field == nullptr) throw TableError("Field " + host::QuotedInput(name) + " not found");
     segments.push_back({field->Index(),
                         index != nullptr && (index->options & ixCaseInsensitive) != 0,
                         index != nullptr && (index->options & ixDescending) != 0});

@@ -113,7 +113,9 @@ class TTable {
   void SetTableType(TableType type);
   // The type the table is (or would be) opened as, with Default resolved.
   TableType EffectiveTableType() const;
-  // The file the table names: directory (or the alias's directory) joined with the file name.
+  // The file the table names: directory (or the alias's directory) joined with the file name,
+  // spelled as an existing file when only the letter case or the encoding differ
+  // (ExistingSpelling).
   std::filesystem::path FilePath() const;
 
   bool Exclusive() const { return exclusive_; }

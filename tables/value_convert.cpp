@@ -8,18 +8,12 @@
 #include <optional>
 
 #include "host/date_time.h"
+#include "host/messages.h"
 #include "host/number_format.h"
 #include "tables/storage.h"
 
 namespace nox::tables {
 namespace {
-
-std::string Quoted(std::string_view text) {
-  std::string quoted;
-  quoted.reserve(text.size() + 2);
-  quoted.append(1, '\'').append(text).append(1, '\'');
-  return quoted;
-}
 
 bool IsIntegerType(FieldType type) {
   return type == FieldType::SmallInt || type == FieldType::Integer || type == FieldType::Word ||
@@ -68,7 +62,7 @@ Value IntegerFromText(const FieldDef& field, std::string_view text) {
   std::int64_t number = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-    throw TableError(Quoted(text) + " is not a valid integer value");
+    throw TableError(host::QuotedInput(text) + " is not a valid integer value");
   }
   return CheckedInteger(field, number);
 }
@@ -76,7 +70,7 @@ Value IntegerFromText(const FieldDef& field, std::string_view text) {
 double FloatFromText(std::string_view text) {
   const std::optional<long double> number = host::TextToFloat(text);
   if (!number || !std::isfinite(static_cast<double>(*number))) {
-    throw TableError(Quoted(text) + " is not a valid floating point value");
+    throw TableError(host::QuotedInput(text) + " is not a valid floating point value");
   }
   return static_cast<double>(*number);
 }
@@ -137,7 +131,7 @@ std::optional<double> TimeFromText(std::string_view text) {
 
 double DateFromText(std::string_view text) {
   const auto date = host::ParseHostDate(text);
-  if (!date) throw TableError(Quoted(text) + " is not a valid date");
+  if (!date) throw TableError(host::QuotedInput(text) + " is not a valid date");
   return host::EncodeDate(*date);
 }
 
@@ -147,7 +141,7 @@ double DateTimeFromText(std::string_view text) {
   const auto date = host::ParseHostDate(trimmed.substr(0, blank));
   std::optional<double> time = 0.0;
   if (blank != std::string_view::npos) time = TimeFromText(trimmed.substr(blank + 1));
-  if (!date || !time) throw TableError(Quoted(text) + " is not a valid date and time");
+  if (!date || !time) throw TableError(host::QuotedInput(text) + " is not a valid date and time");
   return host::EncodeDate(*date) + *time;
 }
 
@@ -159,8 +153,8 @@ double TimePart(double dateTime) {
 }
 
 [[noreturn]] void KindMismatch(const FieldDef& field, const Value& value) {
-  throw TableError("Field '" + field.name + "' cannot take the value '" +
-                   FieldValueText(FieldType::Unknown, value) + "'");
+  throw TableError("Field '" + field.name + "' cannot take the value " +
+                   host::QuotedInput(FieldValueText(FieldType::Unknown, value)));
 }
 
 // The value as a number for numeric and date fields; texts are read by the reader given.
@@ -287,7 +281,7 @@ Value ConvertForField(const FieldDef& field, const Value& value) {
     case FieldType::Time:
       return Value::Date(TimePart(NumberOf(field, value, [](std::string_view text) {
         const auto time = TimeFromText(text);
-        if (!time) throw TableError(Quoted(text) + " is not a valid time");
+        if (!time) throw TableError(host::QuotedInput(text) + " is not a valid time");
         return *time;
       })));
     case FieldType::Boolean:
@@ -302,7 +296,7 @@ Value ConvertForField(const FieldDef& field, const Value& value) {
         case Value::Kind::Text: {
           bool flag = false;
           if (!BooleanFromText(TrimBlanks(value.text()), flag)) {
-            throw TableError(Quoted(value.text()) + " is not a valid boolean value");
+            throw TableError(host::QuotedInput(value.text()) + " is not a valid boolean value");
           }
           return Value::Boolean(flag);
         }
@@ -332,7 +326,7 @@ std::string FieldValueText(FieldType type, const Value& value) {
     case Value::Kind::Currency:
       return host::FloatToText(value.number());
     case Value::Kind::Boolean:
-      return value.boolean() ? "True" : "False";
+      return std::string(value.boolean() ? kTrueText : kFalseText);
     case Value::Kind::Date:
       if (type == FieldType::Date) return host::FormatHostDate(host::DecodeDate(value.number()));
       if (type == FieldType::Time) return TimeText(value.number());

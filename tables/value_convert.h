@@ -18,6 +18,10 @@ namespace nox::tables {
 // text longer than a text field is cut to the field's size.
 Value ConvertForField(const FieldDef& field, const Value& value);
 
+// The engine's words for a logical field's value as text.
+inline constexpr std::string_view kTrueText = "True";
+inline constexpr std::string_view kFalseText = "False";
+
 // The text of a field value: integers as digits, floats in the general number format with the
 // host's decimal separator, dates in the host's short date format (date-times with " hh:mm:ss"
 // when they have a time), times as hh:mm:ss, booleans "True"/"False", null as empty text.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/date_time.h"
 #include "host/host_formats.h"
 #include "tables/table.h"
 
@@ -84,6 +85,39 @@ TEST_F(CliTablesTest, DumpWritesCsvIndependentOfHostFormats) {
             "NAME,SINCE,BALANCE,ACTIVE,QTY\n"
             "\"Smith, \"\"Jr\"\"\",2004-01-02,1234.5,T,7\n"
             "\xc4\x85tra,,-0.25,F,\n");
+}
+
+// A time stamp always has its time; --raw writes the bytes stored, also those Windows-1257 has
+// no character for, which the UTF-8 dump cannot give back.
+TEST_F(CliTablesTest, DumpWritesTimeStampsInOneFormAndRawBytesOnRequest) {
+  const std::string stamps = (dir / "STAMPS.DB").string();
+  TTable table;
+  table.SetTableName(stamps);
+  table.FieldDefs() = {{"WHEN", FieldType::DateTime}, {"NOTE", FieldType::String, 10}};
+  table.CreateTable();
+  table.Open();
+  const double day = nox::host::EncodeDate({2004, 1, 2});
+  for (const double when : {day, day + 0.5}) {
+    table.Append();
+    table.Fields(0).SetValue(Value::Date(when));
+    table.Fields(1).SetValue(Value::Text("\x81\xe0"));
+    table.Post();
+  }
+  table.Close();
+  const struct {
+    const char* option;
+    const char* out;
+  } cases[] = {
+      {"",
+       "WHEN,NOTE\n2004-01-02 00:00:00,\xef\xbf\xbd\xc4\x85\n"
+       "2004-01-02 12:00:00,\xef\xbf\xbd\xc4\x85\n"},
+      {"--raw ", "WHEN,NOTE\n2004-01-02 00:00:00,\x81\xe0\n2004-01-02 12:00:00,\x81\xe0\n"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = Noxconv(std::string("--dump ") + c.option + "'" + stamps + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out, c.out) << c.option;
+  }
 }
 
 TEST_F(CliTablesTest, InfoListsTypeFieldsKeyAndCount) {

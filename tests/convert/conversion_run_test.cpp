@@ -119,6 +119,8 @@ TEST_F(ShowTest, MalformedLinesAreReportedAndStartIsRefused) {
       {1, 2, "TARGETS x", "Error in INI file!"},
       {-1, 2, "CLEAR=TRUE", "Error in .CNV file!"},
       {-1, 4, "LATV=TRUE", "Error in .CNV file!"},
+      {-1, 1, "PACK:QTY", "Error in .CNV file!"},
+      {-1, 3, "FILTER=QTY > 1", "Error in .CNV file!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.replacement);

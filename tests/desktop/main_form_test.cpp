@@ -636,6 +636,27 @@ TEST_F(MainFormTest, AutomaticRunOnAnUnreadableDescriptionStillEnds) {
   EXPECT_EQ(finished.count(), 1);
 }
 
+// An option line that cannot be read is reported, and the automatic run ends without converting.
+TEST_F(MainFormTest, AutomaticRunWithAnUnreadableOptionConvertsNothing) {
+  const std::string description = WriteDescription();
+  convert::DescriptionText text = convert::DescriptionText::ReadFile(description);
+  for (std::string& line : text.lines) {
+    if (line.rfind("FILTER:", 0) == 0) line = "FILTER=CODE > 1";
+  }
+  text.WriteFile(description);
+  DialogAnswerer answerer;
+  MakeForm({description, "AUTO"});
+  form->show();
+  ASSERT_FALSE(answerer.Shown().empty());
+  for (const auto& shown : answerer.Shown())
+    EXPECT_EQ(shown.message, QStringLiteral("Error in .CNV file!"));
+  auto* pause = form->findChild<QTimer*>(QStringLiteral("TimerPause"));
+  EXPECT_TRUE(pause->isActive());
+  const TFormConvert& convert = form->FormConvert();
+  EXPECT_TRUE(convert.Run() == nullptr || convert.Run()->State() == convert::RunState::Ready);
+  EXPECT_EQ(form->Workspace().TableTarget.QuickRecordCount(), 0u);
+}
+
 TEST_F(MainFormTest, ConvertOnAnUnnamedDescriptionSavesFirst) {
   MakeForm();
   ASSERT_TRUE(form->Workspace().New(SourcePath(), TargetPath()));

@@ -85,8 +85,16 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"(1=1)&(2=2)", "T"}, ValueCase{"(1=1)^(1=2)", "T"},
         ValueCase{"(1=2)or(1=2)", "F"}, ValueCase{"!(1=2)", "T"},
         ValueCase{"!!(1=2)", "!!!ERROR!!!"},
-        // A logical field's text is the engine's word, so "!" takes it as not "T".
-        ValueCase{"(!B1)&(!B2)", "T"},
+        // A logical field's text is the engine's word; as a condition it counts as "T".
+        ValueCase{"(!B1)&(!B2)", "F"}, ValueCase{"B1&(1=1)", "T"}, ValueCase{"B2^(1=2)", "F"},
+        ValueCase{"IF(B1,'y','n')+IF(B2,'y','n')", "yn"}, ValueCase{"NOT(B1)", "F"},
+        ValueCase{"CASESTR('T',[B2;B1],['no';'yes'],'?')", "yes"}, ValueCase{"B1", "True"},
+        // Operators read a whole number as functions do, leading blanks accepted.
+        ValueCase{"VAL(' 5')+1", "6"}, ValueCase{"VAL(' 5')*2", "10"},
+        ValueCase{"VAL(' 5')=5", "T"}, ValueCase{"ROUND(VAL(' 5'))", "5"},
+        // ROUND, ROUNDF, SQR and SQRT read a decimal number as a 64-bit double.
+        ValueCase{"ROUND(5000000.015,2)", "5000000.01"},
+        ValueCase{"ROUNDF(5000000.015,2)", "5000000.01"},
         // Parentheses around one finished token vanish; a bare minus has no left operand.
         ValueCase{"((NAME))", "Smith"}, ValueCase{"N-", "!!!ERROR!!!"},
         ValueCase{"2*-1", "!!!ERROR!!!"},
@@ -237,7 +245,7 @@ TEST_F(CalculatorTest, ReducesOneGroupPerPassLeftmostFirst) {
 TEST_F(CalculatorTest, RewritesEveryReadyNegationInOneCycle) {
   const auto steps = Trace("(!B1)&(!B2)", record.get());
   ASSERT_FALSE(steps.empty());
-  EXPECT_EQ(steps[0], "1/8 (:( T:Bool ):) &:Znak (:( T:Bool ):)");
+  EXPECT_EQ(steps[0], "1/8 (:( F:Bool ):) &:Znak (:( T:Bool ):)");
 }
 
 std::string Additions(int count) {

@@ -110,13 +110,14 @@ TEST_F(ExchangeRateTest, FindsTheRateOfThePeriodHoldingTheDate) {
 }
 
 TEST_F(ExchangeRateTest, BlankCodeNeedsNoTable) {
-  EXPECT_EQ(GetExchangeRate(" ", table, {2004, 1, 15}), 1);
+  EXPECT_EQ(GetExchangeRate(" ", &table, {2004, 1, 15}), 1);
   EXPECT_FALSE(table.Active());
+  EXPECT_EQ(GetKurs("", "15.01.2004"), "1");  // none handed over at all
 }
 
 TEST_F(ExchangeRateTest, EmptyTableHasNoRate) {
   WriteRates({});
-  EXPECT_EQ(GetExchangeRate("USD", table, {2004, 1, 15}), 0);
+  EXPECT_EQ(GetExchangeRate("USD", &table, {2004, 1, 15}), 0);
 }
 
 TEST_F(ExchangeRateTest, BadRatesEndTheCalculation) {
@@ -133,7 +134,7 @@ TEST_F(ExchangeRateTest, BadRatesEndTheCalculation) {
   };
   for (const auto& c : cases) {
     try {
-      GetExchangeRate(c.code, table, {2004, 1, 15});
+      GetExchangeRate(c.code, &table, {2004, 1, 15});
       ADD_FAILURE() << c.code << " raised nothing";
     } catch (const FormulaError& error) {
       EXPECT_STREQ(error.what(), c.message);
@@ -144,7 +145,7 @@ TEST_F(ExchangeRateTest, BadRatesEndTheCalculation) {
 TEST_F(ExchangeRateTest, MissingTableFailsWithTheEnginesErrorAndNoTableWithOurs) {
   table.SetDatabaseName(dir.path().string());
   table.SetTableName(std::string(kExchangeRateTableName));
-  EXPECT_THROW(GetExchangeRate("USD", table, {2004, 1, 15}), tables::TableError);
+  EXPECT_THROW(GetExchangeRate("USD", &table, {2004, 1, 15}), tables::TableError);
   EXPECT_THROW(GetKurs("USD", "15.01.2004"), FormulaError);  // none handed over
 }
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,6 +15,7 @@
 namespace nox::formula {
 namespace {
 
+namespace fs = std::filesystem;
 using tables::FieldType;
 using tables::Value;
 
@@ -48,12 +50,15 @@ class FormulaCliTest : public ::testing::Test {
     table.Close();
   }
 
-  // Runs noxconv with a comma-separator, day-first host.
+  // Runs noxconv with a comma-separator, day-first host (and the engine configuration of the
+  // directory when a test wrote one).
   ProgramRun Noxconv(const std::string& arguments) const {
     const std::string errFile = (dir / "stderr.txt").string();
-    const std::string command = "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=dd.mm.yyyy '" +
-                                std::string(NOXCONV_PATH) + "' " + arguments + " 2>'" + errFile +
-                                "'";
+    const fs::path config = dir / "engine.cfg";
+    const std::string command =
+        (fs::exists(config) ? "NOX_ENGINE_CONFIG='" + config.string() + "' " : std::string()) +
+        "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=dd.mm.yyyy '" + std::string(NOXCONV_PATH) + "' " +
+        arguments + " 2>'" + errFile + "'";
     ProgramRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -83,6 +88,7 @@ TEST_F(FormulaCliTest, PrintsTheValueAgainstTheFirstRecord) {
       {"P+0.25", "2,75\n"},
       {"D+1", "16.03.2004\n"},
       {"LEFT(NAME,2)", "Sm\n"},
+      {"GETKURS('',D)", "1\n"},                         // a blank code needs no rate table
       {"'\xC4\x81'+'\xC5\xBD'", "\xC4\x81\xC5\xBD\n"},  // UTF-8 in, Windows-1257 inside, UTF-8 out
   };
   for (const auto& example : cases) {
@@ -91,6 +97,37 @@ TEST_F(FormulaCliTest, PrintsTheValueAgainstTheFirstRecord) {
     EXPECT_EQ(run.status, 0) << example.formula << run.err;
     EXPECT_EQ(run.out, example.out) << example.formula;
   }
+}
+
+TEST_F(FormulaCliTest, GetKursReadsTheRateTableOfARun) {
+  fs::create_directory(dir / "rates");
+  tables::TTable rates;
+  rates.SetTableName((dir / "rates" / "KursVal.DB").string());
+  rates.FieldDefs() = {{"ValKod", FieldType::String, 3},
+                       {"DataNach", FieldType::Date},
+                       {"DataKon", FieldType::Date},
+                       {"ValKurs", FieldType::Float},
+                       {"ValKf", FieldType::Float}};
+  rates.CreateTable();
+  rates.Open();
+  rates.Append();
+  rates.FieldByName("ValKod").SetAsString("USD");
+  rates.FieldByName("DataNach").SetValue(Value::Date(host::EncodeDate({2004, 1, 1})));
+  rates.FieldByName("DataKon").SetValue(Value::Date(host::EncodeDate({2004, 12, 31})));
+  rates.FieldByName("ValKurs").SetValue(Value::Float(59));
+  rates.FieldByName("ValKf").SetValue(Value::Float(100));
+  rates.Post();
+  rates.Close();
+  std::ofstream(dir / "engine.cfg") << "[Aliases]\nVexal=" << (dir / "rates").string() << "\n";
+  const ProgramRun run = Noxconv("--eval \"GETKURS('USD',D)\" --source '" + source + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "0,59\n");
+}
+
+TEST_F(FormulaCliTest, QuotesAtMostTheStartOfALongInput) {
+  const ProgramRun run = Noxconv("--eval \"VAL('" + std::string(100000, '7') + "x')+1\"");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "noxconv: '" + std::string(200, '7') + "...' is not a valid integer value\n");
 }
 
 TEST_F(FormulaCliTest, TracesTheListsBeforeAndAfter) {
@@ -106,7 +143,9 @@ TEST_F(FormulaCliTest, FailuresEndWithStatusOne) {
     const char* out;
     const char* err;
   } cases[] = {
-      {"--eval \"'a'+1\"", 1, "!!!ERROR!!!\n", "Can not evaluate expression:"},
+      {"--eval \"'a'+1\"", 1, "!!!ERROR!!!\n", "Can not evaluate expression:\n\na+1\n"},
+      // An error quotes at most 200 bytes of its input and escapes control characters.
+      {"--eval \"VAL('\x1b[2J')+1\"", 1, "", "'\\x1B[2J' is not a valid integer value"},
       {"--eval \"1/0\"", 1, "", "noxconv: Division by zero"},
       {"--eval \"Orders.Total\"", 1, "", "noxconv: Table 'Orders' not found"},
       {"--eval \"1\" --source /no/such/table.dbf", 1, "", "/no/such/table.dbf"},

@@ -169,11 +169,12 @@ TEST_F(FunctionLibraryTest, NumberDateAndLogicalFunctionsGiveTheirResultsAndTags
       {"SQRT", {{"2.25", R}}, "1.5", R},
       {"SQRT", {{"0", N}}, "0", R},
       {"NOT", {{"T", B}}, "F", B},
-      {"NOT", {{"True", B}}, "T", B},  // only "T" is true
+      {"NOT", {{"True", B}}, "F", B},  // the engine's word for true counts as true
+      {"NOT", {{"False", B}}, "T", B},
       {"IF", {{"F", B}, {"yes", P}, {"3", N}}, "3", N},
       {"IF", {{"T", B}, {"yes", P}, {"3", N}}, "yes", S},
       {"IF", {{"T", B}, {"01.02.2004", D}, {"x", P}}, "01.02.2004", D},
-      {"IF", {{"True", B}, {"a", P}, {"b", P}}, "b", S},
+      {"IF", {{"True", B}, {"a", P}, {"b", P}}, "a", S},
       {"FORMNOTNIL", {{"NoSuchWindow", S}}, "F", B},
   };
   for (const Example& example : examples) {

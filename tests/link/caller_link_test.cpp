@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <list>
 #include <string>
@@ -105,7 +107,8 @@ std::string ReadToEnd(int fd) {
 // its socket (or has ended without doing so).
 class ServerProcess {
  public:
-  explicit ServerProcess(const std::vector<std::string>& arguments) {
+  // `descriptors` > 0 limits how many files the server may hold open.
+  explicit ServerProcess(const std::vector<std::string>& arguments, rlim_t descriptors = 0) {
     int out[2];
     int err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
@@ -113,6 +116,10 @@ class ServerProcess {
     if (pid_ == 0) {
       ::dup2(out[1], STDOUT_FILENO);
       ::dup2(err[1], STDERR_FILENO);
+      // Only the standard descriptors go with it, whatever the test runner left open.
+      ::close_range(3, ~0U, 0);
+      const rlimit limit{descriptors, descriptors};
+      if (descriptors > 0 && ::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
       std::vector<char*> argv{const_cast<char*>(NOXLINKSERVER_PATH)};
       for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -141,6 +148,17 @@ class ServerProcess {
   }
 
   bool started() const { return started_; }
+  // Processor time the server has used so far, in clock ticks.
+  long CpuTicks() const {
+    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+    std::string field;
+    for (int i = 1; i <= 13 && stat >> field; ++i) {
+    }
+    long user = 0;
+    long system = 0;
+    stat >> user >> system;
+    return user + system;
+  }
   const std::string& first_line() const { return first_line_; }
   // Standard output up to the server's end.
   std::string Output() { return ReadToEnd(out_); }
@@ -604,6 +622,45 @@ TEST(NoxLinkServer, SurvivesMalformedConnectionsAndEndsCleanlyOnSignal) {
   EXPECT_FALSE(fs::exists(dir.Socket()));
 }
 
+// A poke cannot forge a line of the server's output nor reach the terminal as a control sequence.
+TEST(NoxLinkServer, PrintsControlCharactersOfAPokeEscaped) {
+  LinkDirectory dir;
+  ServerProcess server({"--once"});
+  ASSERT_TRUE(server.started()) << server.first_line();
+  CallerConversations conversations("CONV.CNV");
+  conversations.Open();
+  EXPECT_TRUE(conversations.Send(":1%\r\nCONV.CNV:Complete\x1b[2J\\"));
+  conversations.Close();
+  EXPECT_EQ(server.Output(),
+            "CONV.CNV:1%\\x0D\\x0ACONV.CNV:Complete\\x1B[2J\\x5C\n"
+            "CONV.CNV: Program destroy.\n");
+}
+
+// Out of descriptors, the server waits instead of spinning on the connection it cannot accept,
+// and serves again once one is free.
+TEST(NoxLinkServer, OutOfDescriptorsItRestsAndRecovers) {
+  LinkDirectory dir;
+  // Standard input, output and error, the listener, the signal pipe and one connection.
+  ServerProcess server({}, 7);
+  ASSERT_TRUE(server.started()) << server.first_line();
+  std::vector<int> waiting;
+  for (int i = 0; i < 3; ++i)
+    waiting.push_back(ConnectRaw(dir.Socket()));
+  std::this_thread::sleep_for(200ms);
+  const long before = server.CpuTicks();
+  std::this_thread::sleep_for(1s);
+  // Spinning takes the whole second (100 ticks) when the processor is free; resting next to none.
+  EXPECT_LT(server.CpuTicks() - before, 20);
+  for (int fd : waiting)
+    ::close(fd);
+  CallerConversations conversations("CONV.CNV");
+  conversations.Open();
+  EXPECT_TRUE(conversations.Send(":0%"));
+  conversations.Close();
+  EXPECT_EQ(server.Stop(SIGTERM), 0);
+  EXPECT_NE(server.Output().find("CONV.CNV:0%\n"), std::string::npos);
+}
+
 TEST(NoxLinkServer, RefusesASecondServerForTheSameServiceAndReplacesAStaleSocket) {
   LinkDirectory dir;
   {
@@ -716,6 +773,30 @@ TEST(CallerConversations, AChangedPathItemIsRequestedAgain) {
   EXPECT_EQ(conversations.PathLines(), (std::vector<std::string>{"D:\\OLD\\", "E:\\OLD\\"}));
   EXPECT_TRUE(ProcessUntil(conversations, [&] { return requests == 2; }));
   EXPECT_EQ(conversations.PathLines(), (std::vector<std::string>{"D:\\NEW\\", "E:\\NEW\\"}));
+}
+
+// A caller that answers every request with a burst of change notifications is not asked again
+// after every batch: the requests stay few however often the run looks at the link.
+TEST(CallerConversations, AFloodOfNotificationsIsNotAnsweredByAFloodOfRequests) {
+  LinkDirectory dir;
+  std::atomic<int> requests{0};
+  FakeServer server(dir.Socket(), [&requests](const std::string&, const Frame& frame) {
+    if (frame.type != FrameType::Request || frame.name != "ServerItemPath") return Usual(frame);
+    ++requests;
+    std::string answer = EncodeFrame({FrameType::Data, frame.name, std::string(1, '\0')});
+    for (int i = 0; i < 2000; ++i)
+      answer += EncodeFrame({FrameType::Notify, frame.name, {}});
+    return answer;
+  });
+  CallerConversations conversations("CONV.CNV");
+  conversations.Open();
+  ASSERT_EQ(requests, 1);
+  for (int batch = 0; batch < 200; ++batch) {
+    std::this_thread::sleep_for(1ms);  // the records of one batch
+    conversations.ProcessIncoming();
+  }
+  EXPECT_LT(requests, 10);  // one a second at most
+  EXPECT_TRUE(conversations.RequestPending());
 }
 
 TEST(CallerConversations, ARefusedAdviseLinkLeavesThePathLinesUnused) {
