@@ -506,6 +506,22 @@ TEST_F(MainFormTest, TitleBarsShowExactlyTheWindowsCaptions) {
   form->FormConvert().hide();
 }
 
+// A long directory is shown as ".." and its tail, and the tail is what stays in view.
+TEST_F(MainFormTest, PathLabelKeepsTheTailOfALongDirectory) {
+  const std::filesystem::path deep =
+      std::filesystem::path(Dir()) / "quarterly_reports_archive" / "customers_and_suppliers_2004";
+  std::filesystem::create_directories(deep);
+  for (const char* file : {"CUSTOMER.DB", "CUSTOMER.PX"})
+    std::filesystem::copy_file(Path(file), deep / file);
+  Open({WriteDescription("deep.cnv", (deep / "CUSTOMER.DB").string())});
+  const QLabel* label = Find<QLabel>("LTargetPath");
+  const QString shown = label->text();
+  EXPECT_TRUE(shown.startsWith(QStringLiteral(".."))) << shown.toStdString();
+  EXPECT_TRUE(QString::fromStdString(deep.string() + "/").toUpper().endsWith(shown.mid(2)));
+  EXPECT_GT(shown.size(), 10);
+  EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
+}
+
 // The desktop's keys for New, Open and Exit; Ctrl+S stays the field-settings key and saves
 // nothing.
 TEST_F(MainFormTest, ControlKeysRunNewOpenAndExit) {
