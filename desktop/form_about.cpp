@@ -108,6 +108,7 @@ TFormAbout::TFormAbout(QWidget* parent) : TNoxForm(parent) {
   ok->setObjectName(QStringLiteral("OKButton"));
   ok->setDefault(true);
   SetCancelButton(ok);
+  Describe(*ok, QString(), QStringLiteral("Closes the About window"));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(ok);

@@ -73,6 +73,23 @@ TFormConvOptions::TFormConvOptions(convert::Workspace& workspace, QWidget* paren
   layout->addWidget(MakeGroup(this, "GBFilter", QStringLiteral(" Source filter "), EditFilter_));
   layout->addLayout(buttons);
   resize(400, 260);
+  // The check boxes moved into their group after the entries were made: the keyboard follows the
+  // window from top to bottom all the same.
+  QWidget* previous = CBClearTarget_;
+  for (QWidget* next :
+       std::initializer_list<QWidget*>{CBLatvian_, EditPack_, EditFilter_, BBOk_, BBCancel_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+  Describe(*CBClearTarget_, QString(),
+           QStringLiteral("Empties the target table before the conversion"));
+  Describe(*CBLatvian_, QString(),
+           QStringLiteral("Converts texts from the Latvian DOS code page to Windows-1257"));
+  Describe(*EditPack_, QStringLiteral("Pack fields"),
+           QStringLiteral("Target fields whose values add up in a record of the same key, "
+                          "separated by semicolons"));
+  Describe(*EditFilter_, QStringLiteral("Source filter"),
+           QStringLiteral("Only source records meeting this condition are converted"));
 
   // Clicks and edits, not programmatic filling, count as changes.
   for (QCheckBox* box : {CBClearTarget_, CBLatvian_})

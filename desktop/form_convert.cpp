@@ -33,13 +33,6 @@ const QColor kGreen(0x00, 0x80, 0x00);
 const QColor kRed(0xFF, 0x00, 0x00);
 const QColor kBlack(0x00, 0x00, 0x00);
 
-QLineEdit* MakeReadOnlyEdit(QWidget* parent, const char* name) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->setReadOnly(true);
-  return edit;
-}
-
 void SetTextColour(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
   palette.setColor(QPalette::WindowText, colour);
@@ -47,23 +40,19 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 }
 
 // A group box with "Path", "File Name" and "Extension" over the three read-only fields.
-QGroupBox* MakeFileBox(QWidget* parent, const char* name, const QString& title, QLineEdit* path,
-                       QLineEdit* fileName, QLineEdit* extension) {
+QGroupBox* MakeFileBox(QWidget* parent, const char* name, const QString& title, const char* side,
+                       FileFields& fields) {
   auto* box = new QGroupBox(title, parent);
   box->setObjectName(QString::fromLatin1(name));
-  auto* grid = new QGridLayout(box);
-  grid->addWidget(new QLabel(QStringLiteral("Path"), box), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("File Name"), box), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Extension"), box), 0, 2);
-  for (QLineEdit* edit : {path, fileName, extension})
-    edit->setParent(box);
-  grid->addWidget(path, 1, 0);
-  grid->addWidget(fileName, 1, 1);
-  grid->addWidget(extension, 1, 2);
-  grid->setColumnStretch(0, 3);
-  grid->setColumnStretch(1, 2);
-  grid->setColumnStretch(2, 1);
+  MakeFileFields(*box, side, fields);
   return box;
+}
+
+// Labels that a run shows keep their place while hidden, so the window never grows under a run.
+void KeepPlaceWhenHidden(QWidget* widget) {
+  QSizePolicy policy = widget->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  widget->setSizePolicy(policy);
 }
 
 QString Count(std::size_t count) {
@@ -79,6 +68,7 @@ int BarValue(std::size_t count) {
 TFormConvert::TFormConvert(FormConvertHooks hooks, NoxBeeper* beeper, QWidget* parent)
     : TNoxForm(parent), hooks_(std::move(hooks)), beeper_(beeper) {
   setObjectName(QStringLiteral("FormConvert"));
+  MakeTopLevelWindow(*this);
   setWindowTitle(QStringLiteral("Convertation"));
   BuildControls();
 }
@@ -86,16 +76,16 @@ TFormConvert::TFormConvert(FormConvertHooks hooks, NoxBeeper* beeper, QWidget* p
 TFormConvert::~TFormConvert() = default;
 
 void TFormConvert::BuildControls() {
-  EditSourcePath_ = MakeReadOnlyEdit(this, "EditSourcePath");
-  EditSourceName_ = MakeReadOnlyEdit(this, "EditSourceName");
-  EditSourceExt_ = MakeReadOnlyEdit(this, "EditSourceExt");
-  EditTargetPath_ = MakeReadOnlyEdit(this, "EditTargetPath");
-  EditTargetName_ = MakeReadOnlyEdit(this, "EditTargetName");
-  EditTargetExt_ = MakeReadOnlyEdit(this, "EditTargetExt");
-  GBSource_ = MakeFileBox(this, "GBSource", QStringLiteral("Source"), EditSourcePath_,
-                          EditSourceName_, EditSourceExt_);
-  GroupBox1_ = MakeFileBox(this, "GroupBox1", QStringLiteral("Target"), EditTargetPath_,
-                           EditTargetName_, EditTargetExt_);
+  FileFields source;
+  FileFields target;
+  GBSource_ = MakeFileBox(this, "GBSource", QStringLiteral("Source"), "Source", source);
+  GroupBox1_ = MakeFileBox(this, "GroupBox1", QStringLiteral("Target"), "Target", target);
+  EditSourcePath_ = source.path;
+  EditSourceName_ = source.name;
+  EditSourceExt_ = source.extension;
+  EditTargetPath_ = target.path;
+  EditTargetName_ = target.name;
+  EditTargetExt_ = target.extension;
 
   auto* sourceGrid = qobject_cast<QGridLayout*>(GBSource_->layout());
   LblSourceCount_ = MakeLabel(GBSource_, "LblSourceCount", QString(), true);
@@ -125,6 +115,8 @@ void TFormConvert::BuildControls() {
   GaugeProgr_ = new QProgressBar(this);
   GaugeProgr_->setObjectName(QStringLiteral("GaugeProgr"));
   GaugeProgr_->setTextVisible(true);
+  progressLabel->setBuddy(GaugeProgr_);
+  GaugeProgr_->setAccessibleDescription(QStringLiteral("Source records converted so far"));
   LblProgCount_ = MakeLabel(this, "LblProgCount", QStringLiteral("0"));
   auto* progressUnit = MakeLabel(this, "LblProgRec", QStringLiteral("rec."));
   LblMes_ = MakeLabel(this, "LblMes", QString(), true);
@@ -135,6 +127,13 @@ void TFormConvert::BuildControls() {
   BBClose_ = MakeButton(this, "BBClose", QStringLiteral("&Close"));
   BBCancel_->hide();
   SetCancelButton(BBCancel_);
+  BBConvert_->setAccessibleDescription(QStringLiteral("Starts the conversion"));
+  BBCancel_->setAccessibleDescription(QStringLiteral("Stops the conversion after this batch"));
+  BBClose_->setAccessibleDescription(QStringLiteral("Closes the window"));
+  for (QWidget* shownByRun : std::initializer_list<QWidget*>{
+           LblSourceCount_, LblSRec_, LblTargetCount_, LblTRec_, LblClear_, LabelKeyViol_,
+           LabelKVCount_, LabelKVRec_, LblTime_})
+    KeepPlaceWhenHidden(shownByRun);
 
   auto* progressRow = new QHBoxLayout;
   progressRow->addWidget(GaugeProgr_, 1);
@@ -144,11 +143,12 @@ void TFormConvert::BuildControls() {
   messageRow->addWidget(LblMes_);
   messageRow->addWidget(LblTime_);
   messageRow->addStretch();
-  auto* buttonRow = new QHBoxLayout;
-  buttonRow->addStretch();
-  buttonRow->addWidget(BBConvert_);
-  buttonRow->addWidget(BBCancel_);
-  buttonRow->addWidget(BBClose_);
+  // Convert and Cancel share one place: only one of them is shown at a time.
+  auto* buttonRow = new QGridLayout;
+  buttonRow->setColumnStretch(0, 1);
+  buttonRow->addWidget(BBConvert_, 0, 1);
+  buttonRow->addWidget(BBCancel_, 0, 1);
+  buttonRow->addWidget(BBClose_, 0, 2);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(GBSource_);
@@ -157,6 +157,7 @@ void TFormConvert::BuildControls() {
   layout->addLayout(progressRow);
   layout->addLayout(messageRow);
   layout->addLayout(buttonRow);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 
   TimerConv_ = new QTimer(this);
   TimerConv_->setObjectName(QStringLiteral("TimerConv"));
@@ -207,6 +208,13 @@ void TFormConvert::FormShow() {
   }
   if (beeper_ != nullptr) beeper_->ShowReady();
   Refresh();
+  // The window's one task is Convert: Enter or Space starts it.
+  for (QPushButton* button : {BBConvert_, BBCancel_, BBClose_}) {
+    if (!button->isHidden()) {
+      button->setFocus();
+      break;
+    }
+  }
   if (fresh && Automatic()) TimerPause_->start();
 }
 
@@ -284,12 +292,12 @@ void TFormConvert::Refresh() {
   if (run.Described()) {
     const convert::PathParts& source = run.SourceParts();
     const convert::PathParts& target = run.TargetParts();
-    EditSourcePath_->setText(FromDataText(source.path));
-    EditSourceName_->setText(FromDataText(source.name));
-    EditSourceExt_->setText(FromDataText(source.extension));
-    EditTargetPath_->setText(FromDataText(target.path));
-    EditTargetName_->setText(FromDataText(target.name));
-    EditTargetExt_->setText(FromDataText(target.extension));
+    ShowFromStart(*EditSourcePath_, FromDataText(source.path));
+    ShowFromStart(*EditSourceName_, FromDataText(source.name));
+    ShowFromStart(*EditSourceExt_, FromDataText(source.extension));
+    ShowFromStart(*EditTargetPath_, FromDataText(target.path));
+    ShowFromStart(*EditTargetName_, FromDataText(target.name));
+    ShowFromStart(*EditTargetExt_, FromDataText(target.extension));
     LblClear_->setVisible(run.ClearOption());
   }
 

@@ -140,6 +140,20 @@ void TFormFunc::BuildControls() {
   BBTool_ = MakeButton(this, "BBTool", QStringLiteral("Wizard"));
   BBOk_->setDefault(true);
   SetCancelButton(BBCancel_);
+  Describe(*LblTField_, QString(), QStringLiteral("The target field whose formula is edited"));
+  Describe(*EditFunc_, QStringLiteral("Convertation function"),
+           QStringLiteral("The formula of the target field"));
+  Describe(*LBSFields_, QStringLiteral("Source Fields"),
+           QStringLiteral("Source field names to insert into the formula"));
+  Describe(*BtnInsField_, QStringLiteral("Insert field"),
+           QStringLiteral("Inserts the selected field name at the caret"));
+  Describe(*LBFunctions_, QStringLiteral("Function list"),
+           QStringLiteral("Operators and function templates to insert into the formula"));
+  Describe(*BtnInsFunc_, QStringLiteral("Insert function"),
+           QStringLiteral("Inserts the selected operator or function at the caret"));
+  Describe(*BBOk_, QString(), QStringLiteral("Tests the formula and accepts it"));
+  Describe(*BBCancel_, QString(), QStringLiteral("Closes the editor without changes"));
+  Describe(*BBTool_, QString(), QStringLiteral("Opens the formula wizard"));
 
   auto* lists = new QHBoxLayout;
   lists->addWidget(sourceGroup);

@@ -57,6 +57,17 @@ void TFormMemo::BuildControls() {
   // Enter translates: the wizard is a test bench, and handing the formula back is a deliberate
   // step of its own.
   Button_->setDefault(true);
+  // Escape closes the wizard as Close does.
+  SetCancelButton(BitBtn1_);
+  Describe(*Edit_, QStringLiteral("Formula"), QStringLiteral("The formula under test"));
+  Describe(*Button_, QString(), QStringLiteral("Shows the formula's token and type lists"));
+  Describe(*LBaStr_, QStringLiteral("Tokens"), QStringLiteral("The formula's token list"));
+  Describe(*LBaTip_, QStringLiteral("Types"), QStringLiteral("The type of each token"));
+  Describe(*BtnCalc_, QString(), QStringLiteral("Calculates the lists shown"));
+  Describe(*BtnTransCalc_, QString(), QStringLiteral("Shows the value of the formula"));
+  Describe(*EditRez_, QString(), QStringLiteral("The value of the formula"));
+  Describe(*BBApply_, QString(), QStringLiteral("Hands the formula to the formula editor"));
+  Describe(*BitBtn1_, QString(), QStringLiteral("Closes the wizard"));
 
   auto* formulaRow = new QHBoxLayout;
   formulaRow->addWidget(Edit_, 1);

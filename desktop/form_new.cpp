@@ -56,33 +56,21 @@ QGroupBox* TFormNew::MakeGroup(const char* name, const QString& title, Side& sid
                                const char* prefix) {
   auto* box = new QGroupBox(title, this);
   box->setObjectName(QString::fromLatin1(name));
-  const auto makeEdit = [&](const char* part) {
-    auto* edit = new QLineEdit(box);
-    edit->setObjectName(QStringLiteral("Edit%1%2").arg(QLatin1String(prefix), QLatin1String(part)));
-    edit->setReadOnly(true);
-    return edit;
-  };
-  side.path = makeEdit("Path");
-  side.name = makeEdit("Name");
-  side.extension = makeEdit("Ext");
+  FileFields fields;
+  QGridLayout* grid = MakeFileFields(*box, prefix, fields);
+  side.path = fields.path;
+  side.name = fields.name;
+  side.extension = fields.extension;
   side.browse = new QPushButton(QStringLiteral("Browse"), box);
   side.browse->setObjectName(QStringLiteral("Btn%1").arg(QLatin1String(prefix)));
+  Describe(*side.browse, QString(),
+           QStringLiteral("Chooses the %1 table").arg(QString::fromLatin1(prefix).toLower()));
 
   // Double-clicking a field does what the group's Browse button does.
   QPushButton* browse = side.browse;
-  auto* grid = new QGridLayout(box);
-  grid->addWidget(new QLabel(QStringLiteral("Path"), box), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("File Name"), box), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Extension"), box), 0, 2);
-  int column = 0;
-  for (QLineEdit* edit : {side.path, side.name, side.extension}) {
+  for (QLineEdit* edit : {side.path, side.name, side.extension})
     OnDoubleClick(*edit, [browse] { browse->click(); });
-    grid->addWidget(edit, 1, column++);
-  }
   grid->addWidget(side.browse, 2, 2);
-  grid->setColumnStretch(0, 3);
-  grid->setColumnStretch(1, 2);
-  grid->setColumnStretch(2, 1);
   return box;
 }
 
@@ -111,10 +99,10 @@ void TFormNew::BtnTargetClick() {
 void TFormNew::FillSide(Side& side, const std::string& fileName) {
   const convert::PathParts parts = convert::SplitTablePath(fileName);
   side.fileName = fileName;
-  side.path->setText(FromDataText(parts.path));
+  ShowFromStart(*side.path, FromDataText(parts.path));
   // A name without any "." shows no name at all, only its path.
-  side.name->setText(parts.extension.empty() ? QString() : FromDataText(parts.name));
-  side.extension->setText(FromDataText(parts.extension));
+  ShowFromStart(*side.name, parts.extension.empty() ? QString() : FromDataText(parts.name));
+  ShowFromStart(*side.extension, FromDataText(parts.extension));
 }
 
 void TFormNew::Browse(Side& side, Side& other, const QString& title) {

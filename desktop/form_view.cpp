@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "convert/description_file.h"
+#include "forms/controls.h"
 #include "forms/text.h"
 
 namespace nox::forms {
@@ -29,6 +30,9 @@ TFormView::TFormView(const convert::DescriptionText& text, QWidget* parent)
   BBClose_ = new QPushButton(QStringLiteral("Close"), this);
   BBClose_->setObjectName(QStringLiteral("BBClose"));
   SetCancelButton(BBClose_);
+  Describe(*CFileView_, QStringLiteral("Description text"),
+           QStringLiteral("The lines of the open description; changes here are not kept"));
+  Describe(*BBClose_, QString(), QStringLiteral("Closes the view"));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(BBClose_);

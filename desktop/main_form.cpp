@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "convert/conversion_run.h"
@@ -94,11 +95,13 @@ void SplashWait() {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+// An icon-only button: its hint is also what a screen reader calls it.
 QToolButton* MakeToolButton(QWidget* parent, const char* name, const QString& hint,
-                            QStyle::StandardPixmap icon) {
+                            QStyle::StandardPixmap icon, const QString& description) {
   auto* button = new QToolButton(parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setToolTip(hint);
+  Describe(*button, hint, description);
   button->setIcon(parent->style()->standardIcon(icon));
   button->setAutoRaise(true);
   return button;
@@ -112,10 +115,12 @@ QLineEdit* MakeDisplay(QWidget* parent, const char* name, const QString& hint) {
   return edit;
 }
 
-QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns, const QString& hint) {
+QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns, const QString& hint,
+                       const QString& accessibleName) {
   auto* grid = new QTableWidget(0, columns, parent);
   grid->setObjectName(QString::fromLatin1(name));
   grid->setToolTip(hint);
+  Describe(*grid, accessibleName, hint);
   grid->horizontalHeader()->hide();
   grid->verticalHeader()->hide();
   grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
@@ -157,6 +162,19 @@ void SetCell(QTableWidget& grid, int row, int column, std::string_view text) {
   grid.item(row, column)->setText(FromDataText(text));
 }
 
+// The ".." rule counts average characters, and upper-case paths run wider than that: whatever
+// still does not fit is cut after the "..", so that the label keeps the tail the rule keeps.
+QString FitTail(const QString& text, const QLabel& label) {
+  const QFontMetrics metrics = label.fontMetrics();
+  const int width = label.contentsRect().width();
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  const QString dots = QStringLiteral("..");
+  QString tail = text.startsWith(dots) ? text.mid(2) : text;
+  while (!tail.isEmpty() && metrics.horizontalAdvance(dots + tail) > width)
+    tail.remove(0, 1);
+  return dots + tail;
+}
+
 void SelectRow(QTableWidget& grid, int row) {
   if (row < 0 || row >= grid.rowCount()) {
     grid.clearSelection();
@@ -175,6 +193,7 @@ TMainForm::TMainForm(MainFormStart start, QWidget* parent)
       namedWindow_("MainForm", {&workspace_.TableSource, &workspace_.TableTarget,
                                 &workspace_.TableKeyViol, &workspace_.TablKursVal}) {
   setObjectName(QStringLiteral("MainForm"));
+  MakeTopLevelWindow(*this);
   setWindowTitle(QString::fromLatin1(
       convert::workspace_messages::kProgramCaption.data(),
       static_cast<qsizetype>(convert::workspace_messages::kProgramCaption.size())));
@@ -192,12 +211,19 @@ void TMainForm::BuildControls() {
   Beeper_ = new NoxBeeper(this);
   Beeper_->setObjectName(QStringLiteral("Beeper"));
   Beeper_->setToolTip(QStringLiteral("Status"));
+  Describe(*Beeper_, QStringLiteral("Status"),
+           QStringLiteral("Shows whether the program is ready, busy or met an error"));
   Beeper_->setFixedSize(Beeper_->size());  // a layout would otherwise squeeze it to nothing
-  SBNew_ = MakeToolButton(this, "SBNew", QStringLiteral("New"), QStyle::SP_FileIcon);
-  SBOpen_ = MakeToolButton(this, "SBOpen", QStringLiteral("Open"), QStyle::SP_DialogOpenButton);
-  SBSave_ = MakeToolButton(this, "SBSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton);
-  SBConvert_ = MakeToolButton(this, "SBConvert", QStringLiteral("Convert"), QStyle::SP_MediaPlay);
-  SBExit_ = MakeToolButton(this, "SBExit", QStringLiteral("Exit"), QStyle::SP_DialogCloseButton);
+  SBNew_ = MakeToolButton(this, "SBNew", QStringLiteral("New"), QStyle::SP_FileIcon,
+                          QStringLiteral("Starts a new description from a source and a target"));
+  SBOpen_ = MakeToolButton(this, "SBOpen", QStringLiteral("Open"), QStyle::SP_DialogOpenButton,
+                           QStringLiteral("Opens a description file"));
+  SBSave_ = MakeToolButton(this, "SBSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton,
+                           QStringLiteral("Saves the description"));
+  SBConvert_ = MakeToolButton(this, "SBConvert", QStringLiteral("Convert"), QStyle::SP_MediaPlay,
+                              QStringLiteral("Opens the conversion window"));
+  SBExit_ = MakeToolButton(this, "SBExit", QStringLiteral("Exit"), QStyle::SP_DialogCloseButton,
+                           QStringLiteral("Closes the program"));
   connect(SBNew_, &QToolButton::clicked, this, [this] { NewClick(); });
   connect(SBOpen_, &QToolButton::clicked, this, [this] { OpenClick(); });
   connect(SBSave_, &QToolButton::clicked, this, [this] { SaveClick(); });
@@ -215,28 +241,32 @@ void TMainForm::BuildControls() {
   const QString fieldHint = QStringLiteral("Click to select field");
   const auto makeTableGroup = [&](const char* name, const QString& title, const char* pathName,
                                   const char* fileName, const char* gridName, QLabel*& path,
-                                  QLabel*& file, QTableWidget*& grid) {
+                                  QLabel*& file, QTableWidget*& grid, const QString& listName) {
     auto* group = new QGroupBox(title, PanelFiles);
     group->setObjectName(QString::fromLatin1(name));
     auto* layout = new QGridLayout(group);
     path = MakeLabel(group, pathName);
     file = MakeLabel(group, fileName);
     path->setFixedWidth(kPathLabelWidth);
-    grid = MakeGrid(group, gridName, 4, fieldHint);
+    grid = MakeGrid(group, gridName, 4, fieldHint, listName);
     SetColumns(*grid, {kMarkColumnWidth, 0, kTypeColumnWidth, kSizeColumnWidth});
-    layout->addWidget(MakeLabel(group, nullptr, QStringLiteral("Path:")), 0, 0);
-    layout->addWidget(path, 0, 1);
-    layout->addWidget(MakeLabel(group, nullptr, QStringLiteral("Name:")), 1, 0);
-    layout->addWidget(file, 1, 1);
+    int row = 0;
+    for (auto [caption, shown] :
+         {std::pair{QStringLiteral("Path:"), path}, std::pair{QStringLiteral("Name:"), file}}) {
+      QLabel* label = MakeLabel(group, nullptr, caption);
+      label->setBuddy(shown);
+      layout->addWidget(label, row, 0);
+      layout->addWidget(shown, row++, 1);
+    }
     layout->addWidget(grid, 2, 0, 1, 2);
     return group;
   };
-  QGroupBox* GBSource =
-      makeTableGroup("GBSource", QStringLiteral(" Source "), "LSourcePath", "LSourceName",
-                     "SGSource", LSourcePath_, LSourceName_, SGSource_);
+  QGroupBox* GBSource = makeTableGroup("GBSource", QStringLiteral(" Source "), "LSourcePath",
+                                       "LSourceName", "SGSource", LSourcePath_, LSourceName_,
+                                       SGSource_, QStringLiteral("Source fields"));
   QGroupBox* GBTarget =
       makeTableGroup("GBTarget", QStringLiteral("Target"), "LTargetPath", "LTargetName", "SGTarget",
-                     LTargetPath_, LTargetName_, SGTarget_);
+                     LTargetPath_, LTargetName_, SGTarget_, QStringLiteral("Target fields"));
 
   auto* GBRelation = new QGroupBox(QStringLiteral(" Relation "), PanelFiles);
   GBRelation->setObjectName(QStringLiteral("GBRelation"));
@@ -260,7 +290,12 @@ void TMainForm::BuildControls() {
 
   auto* PanelRelations = new QGroupBox(QStringLiteral(" Relations "), this);
   PanelRelations->setObjectName(QStringLiteral("PanelRelations"));
-  SGRelat_ = MakeGrid(PanelRelations, "SGRelat", 3, QStringLiteral("Click to select relation"));
+  SGRelat_ = MakeGrid(PanelRelations, "SGRelat", 3, QStringLiteral("Click to select relation"),
+                      QStringLiteral("Relations"));
+  // A failed load hides the list; the fixed-size window keeps its place rather than shrink.
+  QSizePolicy keepPlace = SGRelat_->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  SGRelat_->setSizePolicy(keepPlace);
   SetColumns(*SGRelat_, {0, kLinkColumnWidth, 0});
   LBFunc_ = new QListWidget(PanelRelations);
   LBFunc_->setObjectName(QStringLiteral("LBFunc"));
@@ -271,13 +306,15 @@ void TMainForm::BuildControls() {
   EditPack_ = MakeDisplay(PanelRelations, "EditPack", optionsHint);
   EditFilter_ = MakeDisplay(PanelRelations, "EditFilter", optionsHint);
   auto* displays = new QVBoxLayout;
-  displays->addWidget(
-      MakeLabel(PanelRelations, "LblFunc", QStringLiteral("Convertation function")));
-  displays->addWidget(EditFunc_);
-  displays->addWidget(MakeLabel(PanelRelations, "LblPack", QStringLiteral("Pack fields")));
-  displays->addWidget(EditPack_);
-  displays->addWidget(MakeLabel(PanelRelations, "LblFilter", QStringLiteral("Source file filter")));
-  displays->addWidget(EditFilter_);
+  for (auto [name, caption, display] :
+       {std::tuple{"LblFunc", QStringLiteral("Convertation function"), EditFunc_},
+        std::tuple{"LblPack", QStringLiteral("Pack fields"), EditPack_},
+        std::tuple{"LblFilter", QStringLiteral("Source file filter"), EditFilter_}}) {
+    QLabel* label = MakeLabel(PanelRelations, name, caption);
+    label->setBuddy(display);
+    displays->addWidget(label);
+    displays->addWidget(display);
+  }
   displays->addStretch();
   auto* relations = new QHBoxLayout(PanelRelations);
   relations->addWidget(SGRelat_, 3);
@@ -341,15 +378,19 @@ void TMainForm::BuildMenu() {
     return action;
   };
   QMenu* file = addMenu("File1", QStringLiteral("&File"));
-  addItem(file, "New1", QStringLiteral("&New"), &TMainForm::NewClick);
-  addItem(file, "Open1", QStringLiteral("&Open"), &TMainForm::OpenClick);
+  // The desktop's usual keys; Ctrl+S stays the base window's field-settings key.
+  addItem(file, "New1", QStringLiteral("&New"), &TMainForm::NewClick)
+      ->setShortcut(QKeySequence::New);
+  addItem(file, "Open1", QStringLiteral("&Open"), &TMainForm::OpenClick)
+      ->setShortcut(QKeySequence::Open);
   Save1_ = addItem(file, "Save1", QStringLiteral("&Save"), &TMainForm::SaveClick);
   SaveAs1_ = addItem(file, "SaveAs1", QStringLiteral("Save &As"), &TMainForm::SaveAsClick);
   file->addSeparator();
   Convertation1_ =
       addItem(file, "Convertation1", QStringLiteral("&Convertation"), &TMainForm::ConvertClick);
   file->addSeparator();
-  addItem(file, "Exit1", QStringLiteral("E&xit"), &TMainForm::ExitClick);
+  addItem(file, "Exit1", QStringLiteral("E&xit"), &TMainForm::ExitClick)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   QMenu* options = addMenu("Options1", QStringLiteral("&Options"));
   Convertationoptions1_ =
       addItem(options, "Convertationoptions1", QStringLiteral("&Convertation options"),
@@ -777,15 +818,16 @@ void TMainForm::ShowWorkspace() {
   SBConvert_->setEnabled(commands.sbConvert);
 
   setWindowTitle(FromDataText(ws.Caption));
-  QApplication::setApplicationDisplayName(FromDataText(ws.Title));
+  SetApplicationTitle(FromDataText(ws.Title));
 }
 
 void TMainForm::ShowPathLabels() {
   const int average = fontMetrics().averageCharWidth();
-  LSourcePath_->setText(FromDataText(
-      convert::ShortenForLabel(workspace_.LSourcePath, LSourcePath_->width(), average)));
-  LTargetPath_->setText(FromDataText(
-      convert::ShortenForLabel(workspace_.LTargetPath, LTargetPath_->width(), average)));
+  for (auto [label, path] : {std::pair{LSourcePath_, &workspace_.LSourcePath},
+                             std::pair{LTargetPath_, &workspace_.LTargetPath}}) {
+    label->setText(
+        FitTail(FromDataText(convert::ShortenForLabel(*path, label->width(), average)), *label));
+  }
 }
 
 void TMainForm::ShowFieldList(QTableWidget& grid, const convert::FieldList& list) {

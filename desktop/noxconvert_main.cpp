@@ -10,13 +10,15 @@
 #include "desktop/form_about.h"
 #include "desktop/main_form.h"
 #include "forms/application.h"
+#include "forms/message_dialog.h"
 #include "forms/text.h"
 
 int main(int argc, char** argv) {
   using namespace nox::forms;
   NoxApplication application(argc, argv);  // takes the toolkit's own options out of argv
-  application.setApplicationDisplayName(
-      FromDataText(nox::convert::workspace_messages::kProgramCaption));
+  // The title the main window's task-bar entry and the messages start with. Not Qt's application
+  // display name: Qt would append that to every window's title bar.
+  SetApplicationTitle(FromDataText(nox::convert::workspace_messages::kProgramCaption));
   application.setWindowIcon(ProgramIcon());
   // The program ends when the main window closes, not when its last window happens to hide.
   application.setQuitOnLastWindowClosed(false);

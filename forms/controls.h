@@ -4,8 +4,11 @@
 
 #include <QString>
 
+class QGridLayout;
+class QGroupBox;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -18,6 +21,27 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QStri
                   bool bold = false);
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
                         const QString& hint = QString());
+// A read-only field wide enough for `chars` upper-case characters (0: no minimum).
+QLineEdit* MakeReadOnlyField(QWidget* parent, const char* name, int chars = 0);
+// A table file shown in three read-only fields Edit<side>Path, Edit<side>Name and Edit<side>Ext
+// under the labels "Path", "File Name" and "Extension" (their buddies), in rows 0 and 1 of the
+// group's grid.
+struct FileFields {
+  QLineEdit* path = nullptr;
+  QLineEdit* name = nullptr;
+  QLineEdit* extension = nullptr;
+};
+QGridLayout* MakeFileFields(QGroupBox& group, const char* side, FileFields& fields);
+// Shows a text from its start: after setText a line edit too narrow for it shows the end, which
+// cuts a file name's first letters.
+void ShowFromStart(QLineEdit& field, const QString& text);
+// What a screen reader says of a control: its name (when neither its text nor a buddy label gives
+// one) and a sentence on what it does.
+void Describe(QWidget& control, const QString& name, const QString& description);
+// A program's own top-level window rather than a dialog: the window manager gives it a minimise
+// button and a task-bar entry of its own, and ties it to no other window.
+void MakeTopLevelWindow(QWidget& window);
+
 // A dialog's right-aligned OK (the default button) and Cancel (pressed by Escape).
 QHBoxLayout* MakeOkCancelRow(TNoxForm& dialog, QPushButton*& ok, QPushButton*& cancel);
 

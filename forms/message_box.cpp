@@ -10,6 +10,7 @@
 #include <QStyle>
 
 #include "forms/modal.h"
+#include "forms/text.h"
 
 namespace nox::forms {
 namespace {
@@ -89,7 +90,7 @@ void TFormSoobchen::Prepare(const QString& title, const QString& text, int icon,
                             int buttonSet) {
   setWindowTitle(title);
   gradCaption_->setText(title);
-  lblSoob_->setText(text);
+  lblSoob_->setText(WithLineBreaks(text));
   lblDopInform_->clear();
   lblDopInform_->show();
   editStroka_->hide();
@@ -133,6 +134,7 @@ int NoxMessageBox(const QString& title, const QString& text, int icon, int prese
                   int buttonSet) {
   TFormSoobchen& form = FormSoobchen();
   form.Prepare(title, text, icon, preselected, buttonSet);
+  PutInFront(form);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     form.move(screen->geometry().center() - QPoint(kWidth / 2, kHeight / 2));
   }

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "forms/modal.h"
+#include "forms/text.h"
 
 namespace nox::forms {
 namespace {
@@ -210,14 +211,27 @@ QString KindLatvianCaption(MsgDlgType kind) {
   return ApplicationTitle();
 }
 
+namespace {
+QString& StoredTitle() {
+  static QString title;
+  return title;
+}
+}  // namespace
+
 QString ApplicationTitle() {
-  return QGuiApplication::applicationDisplayName();
+  const QString& title = StoredTitle();
+  return title.isEmpty() ? QCoreApplication::applicationName() : title;
+}
+
+void SetApplicationTitle(const QString& title) {
+  StoredTitle() = title;
 }
 
 int NoxMessageDlg(const QString& message, const QString& caption, MsgDlgType kind, int helpContext,
                   MsgDlgButtons buttons) {
   MessageDialog dialog;
-  Build(dialog, message, caption, kind, helpContext, buttons);
+  Build(dialog, WithLineBreaks(message), caption, kind, helpContext, buttons);
+  PutInFront(dialog);
   return RunModal(dialog);
 }
 

@@ -48,8 +48,10 @@ QString ButtonLatvianCaption(MsgDlgBtn button);
 int ButtonResult(MsgDlgBtn button);
 QString KindLatvianCaption(MsgDlgType kind);  // the application title for Custom
 
-// The application title: the display name of the running application.
+// The application title: the caption of messages that name none, and the program's task-bar text.
+// Kept here rather than as Qt's application display name, which Qt would append to every title bar.
 QString ApplicationTitle();
+void SetApplicationTitle(const QString& title);
 
 // Builds the dialog, shows it modally and gives the result of the button pressed (mrCancel for the
 // close box). Caption: empty → the application title; "LATCAPTION" → the kind's Latvian caption;

@@ -24,8 +24,17 @@ class ScopedDialogTestHook {
   NoxDialogTestHook previous_;
 };
 
-// Shows the dialog modally and gives its result. With a test hook installed the dialog is not
-// shown: the hook's button is clicked (or the close box used) and the result read back.
+// The window the user is looking at, other than `except`: the modal dialog in front, else the
+// active window, else a visible top-level window; never a splash. Null when there is none.
+QWidget* FrontWindow(const QWidget* except = nullptr);
+
+// Makes a message dialog belong to the window the user is looking at, so that the window manager
+// keeps it above that window, and sends any splash away first: a message must never be covered.
+void PutInFront(QDialog& dialog);
+
+// Shows the dialog modally, raised and activated, and gives its result. With a test hook installed
+// the dialog is not shown: the hook's button is clicked (or the close box used) and the result read
+// back.
 int RunModal(QDialog& dialog);
 
 }  // namespace nox::forms

@@ -33,6 +33,12 @@ QString FromDataText(std::string_view bytes, host::CodePage page) {
   return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString WithLineBreaks(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
 std::optional<std::string> ToDataText(const QString& text, host::CodePage page) {
   const QList<uint> codes = text.toUcs4();
   std::u32string points;

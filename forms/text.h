@@ -14,6 +14,10 @@ class QLineEdit;
 namespace nox::forms {
 
 QString FromDataText(std::string_view bytes, host::CodePage page = host::CodePage::Windows1257);
+// The system's messages break lines with CR (CR CR for an empty line), which Qt's widgets would
+// run together: every CR, or CR LF, becomes the line feed Qt breaks at.
+QString WithLineBreaks(QString text);
+
 // Nothing when a character has no byte in the code page.
 std::optional<std::string> ToDataText(const QString& text,
                                       host::CodePage page = host::CodePage::Windows1257);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds, and pictures the desktop program's windows on the bundled example under a
-# virtual X display: docs/main-window.png, docs/formula-editor.png, docs/options-dialog.png and
-# docs/conversion-window.png.
+# virtual X display with a window manager: docs/main-window.png, docs/formula-editor.png,
+# docs/options-dialog.png and docs/conversion-window.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -15,5 +15,17 @@ cp "$root"/examples/*.DB "$root"/examples/*.PX "$root"/examples/*.DBF "$root"/ex
 cd "$run"
 
 export NOX_DATE_FORMAT=dd.mm.yyyy NOX_DECIMAL_SEPARATOR=.
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  env QT_QPA_PLATFORM=xcb "$root/build/release/tools/noxscreenshots" "$root/docs" customers.cnv
+export NOX_SHOTS="$root/build/release/tools/noxscreenshots" NOX_DOCS="$root/docs"
+# Under a real window manager (openbox), so the pictures show the title bars a user sees.
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  openbox --sm-disable &
+  wm=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    sleep 0.1
+  done
+  status=0
+  QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" customers.cnv || status=$?
+  kill "$wm"
+  exit "$status"
+'

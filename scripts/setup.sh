@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   pxlib-dev gdal-bin
   xvfb xauth fonts-dejavu-core
+  openbox xdotool x11-utils x11-apps netpbm
   locales
 )
 

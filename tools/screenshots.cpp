@@ -1,7 +1,9 @@
 // Draws the desktop program's main windows on the bundled example and saves pictures of them for
 // the documentation: the main window, the formula editor, the options dialog and the conversion
 // window after a run. It drives the real windows through the same handlers the user's clicks
-// call; modal dialogs are pictured and then cancelled through the dialog hook.
+// call; modal dialogs are pictured and then cancelled through the dialog hook. Each picture is
+// taken from the screen, so that under a window manager it shows the window's frame and title bar
+// as a user sees them.
 //
 // Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION   (run in the description's directory)
 
@@ -10,6 +12,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QScreen>
+#include <QWindow>
 #include <cstdio>
 #include <string>
 
@@ -31,10 +35,27 @@ void Settle() {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
+// Waits, for at most ten seconds, until the condition holds.
+template <typename Condition>
+void WaitFor(Condition condition) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!condition() && timer.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 bool Save(QWidget& window, const QDir& output, const QString& name) {
+  window.raise();
+  window.activateWindow();
+  // On a busy machine the window manager may take a while to map and frame the window.
+  WaitFor([&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); });
+  WaitFor([&] { return window.frameGeometry() != window.geometry(); });
   Settle();
   const QString path = output.filePath(name);
-  if (!window.grab().save(path)) {
+  const QRect frame = window.frameGeometry();
+  const QPixmap picture =
+      window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  if (!picture.save(path)) {
     std::fprintf(stderr, "noxscreenshots: cannot write %s\n", qPrintable(path));
     return false;
   }

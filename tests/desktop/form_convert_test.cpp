@@ -171,6 +171,7 @@ TEST_F(FormConvertTest, ShowingPreparesTheDisplay) {
   EXPECT_EQ(Find<QPushButton>("BBConvert")->text(), QStringLiteral("&Convert"));
   EXPECT_EQ(Find<QPushButton>("BBClose")->text(), QStringLiteral("&Close"));
   EXPECT_TRUE(Shown("BBConvert"));
+  EXPECT_EQ(form->focusWidget(), Find<QPushButton>("BBConvert"));  // Enter starts the run
   for (const char* hidden : {"BBCancel", "LblClear", "LblSourceCount", "LblSRec", "LblTargetCount",
                              "LblTRec", "LabelKeyViol", "LabelKVCount", "LabelKVRec", "LblTime"})
     EXPECT_FALSE(Shown(hidden)) << hidden;
@@ -282,8 +283,11 @@ TEST_F(FormConvertTest, RefusedRecordsShowTheKeyViolationCount) {
   Load(5, {2, 4});
   MakeForm();
   form->show();
+  const QSize before = form->size();
   Find<QPushButton>("BBConvert")->click();
   ProcessUntilStopped();
+  QCoreApplication::processEvents();  // the layout settles
+  EXPECT_EQ(form->size(), before);    // the labels a run shows had their place kept
 
   ASSERT_EQ(form->Run()->State(), convert::RunState::Complete);
   for (const char* shown : {"LabelKeyViol", "LabelKVCount", "LabelKVRec"})

@@ -199,7 +199,7 @@ TEST_F(FormFuncTest, OkAcceptsOnlyAFormulaThatYieldsAValue) {
       {"CODE*2", true, ""},
       // A name the source does not have is a text.
       {"NOSUCHFIELD", true, ""},
-      {"NAME+7", false, "Can not evaluate expression:\r\rClient+7"},
+      {"NAME+7", false, "Can not evaluate expression:\n\nClient+7"},
       // An error raised by the test is reported; the formula is not taken.
       {"1/0", false, "Division by zero"},
       // Text set by the program bypasses the typing guard; it must not reach the description.

@@ -94,7 +94,7 @@ TEST_F(FormMemoTest, CalculateLeavesTheStuckTokensAfterItsMessage) {
   wizard->BtnCalcClick();
   EXPECT_EQ(Rows(), "Client:Str +:+ 1:Par");
   ASSERT_EQ(answerer.Shown().size(), 1u);
-  EXPECT_EQ(answerer.Shown()[0].message, "Can not evaluate expression:\r\rClient+1");
+  EXPECT_EQ(answerer.Shown()[0].message, "Can not evaluate expression:\n\nClient+1");
 }
 
 TEST_F(FormMemoTest, TransCalcShowsTheValue) {

@@ -19,12 +19,14 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "convert/workspace.h"
 #include "forms/file_dialog.h"
+#include "forms/message_dialog.h"
 #include "forms/modal.h"
 #include "tables/table.h"
 #include "tests/forms/dialog_probe.h"
@@ -382,7 +384,7 @@ TEST_F(MainFormTest, ScrollingBringsPartnersAndNewRelationsIntoView) {
 
 TEST_F(MainFormTest, CaptionAndTitleNameTheDescription) {
   MakeForm();
-  EXPECT_EQ(form->windowTitle(), kProgram);
+  EXPECT_EQ(testing::TitleBar(*form), kProgram);
 
   // New: both tables chosen in the new-conversion dialog.
   {
@@ -395,9 +397,8 @@ TEST_F(MainFormTest, CaptionAndTitleNameTheDescription) {
     form->NewClick();
   }
   EXPECT_TRUE(form->Workspace().LoadOk);
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("NoName - NOX Base Convertation"));
-  EXPECT_EQ(QApplication::applicationDisplayName(),
-            QStringLiteral("NOX Base Convertation - NoName"));
+  EXPECT_EQ(testing::TitleBar(*form), QStringLiteral("NoName - NOX Base Convertation"));
+  EXPECT_EQ(ApplicationTitle(), QStringLiteral("NOX Base Convertation - NoName"));
   EXPECT_EQ(Grid("SGSource")->rowCount(), 3);
   EXPECT_EQ(Find<QLabel>("LTargetName")->text(), QStringLiteral("CUSTOMER.DB"));
 
@@ -409,9 +410,8 @@ TEST_F(MainFormTest, CaptionAndTitleNameTheDescription) {
     EXPECT_EQ(files.specs[0].filter, QStringLiteral("NOX Base Convertation (*.cnv)|*.cnv"));
     EXPECT_EQ(files.specs[0].defaultSuffix, QStringLiteral("cnv"));
   }
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("First.cnv - NOX Base Convertation"));
-  EXPECT_EQ(QApplication::applicationDisplayName(),
-            QStringLiteral("NOX Base Convertation - first.cnv"));
+  EXPECT_EQ(testing::TitleBar(*form), QStringLiteral("First.cnv - NOX Base Convertation"));
+  EXPECT_EQ(ApplicationTitle(), QStringLiteral("NOX Base Convertation - first.cnv"));
 
   for (const char* name : {"b.cnv", "c.cnv", "d.cnv"})
     WriteDescription(name);
@@ -421,9 +421,8 @@ TEST_F(MainFormTest, CaptionAndTitleNameTheDescription) {
     EXPECT_EQ(files.specs.at(0).title, QStringLiteral("Open Convertation File"));
     EXPECT_EQ(files.specs.at(0).fileName, QStringLiteral("*.cnv"));
   }
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("d.cnv - NOX Base Convertation"));
-  EXPECT_EQ(QApplication::applicationDisplayName(),
-            QStringLiteral("NOX Base Convertation - d.cnv"));
+  EXPECT_EQ(testing::TitleBar(*form), QStringLiteral("d.cnv - NOX Base Convertation"));
+  EXPECT_EQ(ApplicationTitle(), QStringLiteral("NOX Base Convertation - d.cnv"));
   EXPECT_EQ(form->Workspace().CnvFileName, Path("d.cnv"));
 }
 
@@ -445,11 +444,14 @@ TEST_F(MainFormTest, CommandAvailabilityFollowsTheDescriptionState) {
        {missingTable},
        {false, false, false, false, false, true, false, false, false}},
   };
+  std::optional<QSize> size;  // a fixed-size window: a failed load hides a list, not its place
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     DialogAnswerer answerer;
     MakeForm(c.arguments);
     form->show();
+    EXPECT_EQ(form->size(), size.value_or(form->size()));
+    size = form->size();
     const Availability& e = c.expected;
     EXPECT_EQ(Find<QAction>("Save1")->isEnabled(), e.save);
     EXPECT_EQ(Find<QAction>("SaveAs1")->isEnabled(), e.saveAs);
@@ -467,6 +469,88 @@ TEST_F(MainFormTest, CommandAvailabilityFollowsTheDescriptionState) {
     form.reset();
     splashClosed = 0;
   }
+}
+
+// Every window as the window manager shows it: the exact caption in its title bar, and the two
+// long-lived windows as the program's own top-level windows, which can be minimised.
+TEST_F(MainFormTest, TitleBarsShowExactlyTheWindowsCaptions) {
+  Open({WriteDescription()});
+  Click("SGTarget", 2);  // a free target field, for the formula editor
+  struct Case {
+    void (TMainForm::*command)();
+    const char* titleBar;
+  } const cases[] = {
+      {&TMainForm::NewClick, "New Convertation"},
+      {&TMainForm::ChangeBasesClick, "Change bazes"},
+      {&TMainForm::ConvertationOptionsClick, "Convertation options"},
+      {&TMainForm::ViewIniFileClick, "Convertation INI file"},
+      {&TMainForm::BBFunctionClick, "Convertation function"},
+      {&TMainForm::FormulaWizardClick, "Formula Wizard"},
+      {&TMainForm::AboutClick, "About"},
+      {&TMainForm::HelpClick, "Help"},
+  };
+  for (const Case& c : cases) {
+    DialogAnswerer answerer{QString()};  // the close box
+    (form.get()->*c.command)();
+    ASSERT_EQ(answerer.Shown().size(), 1u) << c.titleBar;
+    EXPECT_EQ(answerer.Shown()[0].caption, QString::fromLatin1(c.titleBar));
+  }
+  form->ConvertClick();
+  EXPECT_EQ(testing::TitleBar(form->FormConvert()), QStringLiteral("Sales.cnv - Convertation"));
+  EXPECT_EQ(testing::TitleBar(*form), QStringLiteral("Sales.cnv - NOX Base Convertation"));
+  for (QWidget* window : std::initializer_list<QWidget*>{form.get(), &form->FormConvert()}) {
+    EXPECT_EQ(window->windowType(), Qt::Window) << window->objectName().toStdString();
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_EQ(window->parentWidget(), nullptr);
+  }
+  form->FormConvert().hide();
+}
+
+// A long directory is shown as ".." and its tail, and the tail is what stays in view.
+TEST_F(MainFormTest, PathLabelKeepsTheTailOfALongDirectory) {
+  const std::filesystem::path deep =
+      std::filesystem::path(Dir()) / "quarterly_reports_archive" / "customers_and_suppliers_2004";
+  std::filesystem::create_directories(deep);
+  for (const char* file : {"CUSTOMER.DB", "CUSTOMER.PX"})
+    std::filesystem::copy_file(Path(file), deep / file);
+  Open({WriteDescription("deep.cnv", (deep / "CUSTOMER.DB").string())});
+  const QLabel* label = Find<QLabel>("LTargetPath");
+  const QString shown = label->text();
+  EXPECT_TRUE(shown.startsWith(QStringLiteral(".."))) << shown.toStdString();
+  EXPECT_TRUE(QString::fromStdString(deep.string() + "/").toUpper().endsWith(shown.mid(2)));
+  EXPECT_GT(shown.size(), 10);
+  EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
+}
+
+// The desktop's keys for New, Open and Exit; Ctrl+S stays the field-settings key and saves
+// nothing.
+TEST_F(MainFormTest, ControlKeysRunNewOpenAndExit) {
+  Open({WriteDescription()});
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  Click("SGSource", 1);
+  Click("SGTarget", 1);
+  form->BBAddClick();
+  const auto press = [this](Qt::Key key) { QTest::keyClick(form.get(), key, Qt::ControlModifier); };
+  {
+    DialogAnswerer answerer(QStringLiteral("Cancel"));
+    press(Qt::Key_S);
+    EXPECT_TRUE(answerer.Shown().empty());
+    EXPECT_TRUE(form->Workspace().Modified);
+    press(Qt::Key_N);  // the save prompt first, then nothing
+    ASSERT_EQ(answerer.Shown().size(), 1u);
+    EXPECT_EQ(answerer.Shown()[0].buttonNames, (QStringList{"Yes", "No", "Cancel"}));
+  }
+  {
+    DialogAnswerer answerer(QStringLiteral("No"));
+    FileAnswers files({QString()});
+    press(Qt::Key_O);
+    ASSERT_EQ(files.specs.size(), 1u);
+    EXPECT_EQ(files.specs[0].title, QStringLiteral("Open Convertation File"));
+  }
+  DialogAnswerer answerer(QStringLiteral("No"));
+  press(Qt::Key_Q);
+  EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(MainFormTest, SavePromptAnswersDecideWhetherTheWindowCloses) {
@@ -488,7 +572,7 @@ TEST_F(MainFormTest, SavePromptAnswersDecideWhetherTheWindowCloses) {
     ASSERT_EQ(answerer.Shown().size(), 1u);
     const testing::ShownDialog& prompt = answerer.Shown()[0];
     EXPECT_EQ(prompt.message, QString::fromStdString("The  " + Path("sales.cnv") +
-                                                     "  file has changed.\r\rDo you want to "
+                                                     "  file has changed.\n\nDo you want to "
                                                      "save the changes?"));
     EXPECT_EQ(prompt.caption, QStringLiteral("NOX Base Convertation - sales.cnv"));
     EXPECT_EQ(prompt.buttonNames, (QStringList{"Yes", "No", "Cancel"}));

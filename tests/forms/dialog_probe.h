@@ -2,6 +2,7 @@
 // Helpers for the window tests: answer modal dialogs and read what they showed.
 
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
@@ -14,9 +15,20 @@
 
 namespace nox::forms::testing {
 
+// A window's title as the window manager reads it: Qt's X11 platform appends the application
+// display name, when the program has set one, to every top-level window's own title.
+inline QString TitleBar(const QWidget& widget) {
+  const QString title = widget.window()->windowTitle();
+  const QString displayName = QGuiApplication::applicationDisplayName();
+  if (displayName == QCoreApplication::applicationName() || title.endsWith(displayName)) {
+    return title;
+  }
+  return title.isEmpty() ? displayName : title + QStringLiteral(" \u2014 ") + displayName;
+}
+
 // What a dialog showed when it was answered.
 struct ShownDialog {
-  QString caption;
+  QString caption;  // as the title bar shows it
   QString message;
   QImage icon;              // null when the dialog had no picture
   QStringList buttonNames;  // visible push buttons, left to right
@@ -37,7 +49,7 @@ inline QList<QPushButton*> VisibleButtonsLeftToRight(QDialog& dialog) {
 
 inline ShownDialog Read(QDialog& dialog, const QString& messageLabel) {
   ShownDialog shown;
-  shown.caption = dialog.windowTitle();
+  shown.caption = TitleBar(dialog);
   if (const auto* label = dialog.findChild<QLabel*>(messageLabel)) shown.message = label->text();
   if (const auto* image = dialog.findChild<QLabel*>(QStringLiteral("Image"))) {
     shown.icon = image->pixmap().toImage();

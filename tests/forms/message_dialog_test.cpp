@@ -7,8 +7,11 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTest>
+#include <utility>
 
+#include "forms/message_box.h"
 #include "forms/message_sink.h"
+#include "forms/modal.h"
 #include "tests/forms/dialog_probe.h"
 
 namespace nox::forms {
@@ -220,6 +223,60 @@ TEST(DialogMessageSink, CoreMessagesBecomeDialogsWithOkAndTheApplicationTitle) {
     EXPECT_EQ(shown.icon, StandardIcon(icon));
     EXPECT_EQ(shown.buttonNames, QStringList{"OK"});
   }
+}
+
+}  // namespace
+}  // namespace nox::forms
+
+namespace nox::forms {
+namespace {
+
+// The system's texts break lines with CR, and CR CR leaves an empty line: both message windows
+// show them as the line breaks they are.
+TEST(MessageLineBreaks, CarriageReturnsBreakLinesInBothMessageWindows) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"one\rtwo", "one\ntwo"},
+      {"changed.\r\rDo you", "changed.\n\nDo you"},
+      {"dos\r\nline", "dos\nline"},
+      {"plain", "plain"},
+  };
+  for (const auto& [text, shown] : cases) {
+    {
+      DialogAnswerer answerer;
+      NoxMessageDlg(QString::fromLatin1(text), QString(), MsgDlgType::Error, 0, kButtonsOk);
+      ASSERT_EQ(answerer.Shown().size(), 1u);
+      EXPECT_EQ(answerer.Shown()[0].message, QString::fromLatin1(shown));
+    }
+    DialogAnswerer answerer(QStringLiteral("BtnOK"), QStringLiteral("LblSoob"));
+    NoxMessageBox(QStringLiteral("Title"), QString::fromLatin1(text), 0, kSoobchenFirstButton,
+                  kSoobchenOk);
+    ASSERT_EQ(answerer.Shown().size(), 1u);
+    EXPECT_EQ(answerer.Shown()[0].message, QString::fromLatin1(shown));
+  }
+}
+
+// A message opens over the window the user is looking at, not behind it, and a splash kept on
+// top gives way.
+TEST(MessageInFront, MessageBelongsToTheModalDialogInFrontAndTheSplashGoes) {
+  QWidget splash(nullptr, Qt::SplashScreen | Qt::WindowStaysOnTopHint);
+  splash.show();
+  QDialog front(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+  front.setModal(true);
+  front.show();
+  QWidget* parent = nullptr;
+  bool onTop = false;
+  {
+    ScopedDialogTestHook hook([&](QDialog& dialog) -> QAbstractButton* {
+      parent = dialog.parentWidget();
+      onTop = dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+      return dialog.findChild<QPushButton*>(QStringLiteral("OK"));
+    });
+    NoxMessageDlg(QStringLiteral("Can't convert Source to itself!"), QString(), MsgDlgType::Error,
+                  0, kButtonsOk);
+  }
+  EXPECT_EQ(parent, &front);
+  EXPECT_TRUE(onTop);
+  EXPECT_FALSE(splash.isVisible());
 }
 
 }  // namespace

@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "forms/application.h"
+#include "forms/message_dialog.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   testing::InitGoogleTest(&argc, argv);
   nox::forms::NoxApplication application(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("NOX Test"));
+  nox::forms::SetApplicationTitle(QStringLiteral("NOX Test"));
   return RUN_ALL_TESTS();
 }
