@@ -8,8 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "forms/application.h"
+#include "forms/form_services.h"
 #include "tests/forms/dialog_probe.h"
 
 namespace nox::forms {
@@ -153,6 +156,45 @@ TEST(TNoxForm, KeyboardCommandsNeedExactlyCtrl) {
     QTest::keyClick(edit, c.key, c.modifiers);
     EXPECT_EQ(log, c.log) << c.key;
   }
+}
+
+TEST(TNoxForm, CtrlShiftLThenWWritesTheTextsBack) {
+  using Key = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+  const Qt::KeyboardModifiers controlShift = Qt::ControlModifier | Qt::ShiftModifier;
+  struct Case {
+    std::vector<Key> keys;
+    int writes;
+    QString buffer;
+  };
+  const Case cases[] = {
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, controlShift}}, 1, "L"},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, controlShift}, {Qt::Key_W, controlShift}}, 2, "L"},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, Qt::NoModifier}}, 0, ""},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_X, controlShift}, {Qt::Key_W, controlShift}}, 0, ""},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, controlShift | Qt::AltModifier}}, 0, ""},
+      {{{Qt::Key_L, Qt::ControlModifier}, {Qt::Key_W, controlShift}}, 0, ""},
+      {{{Qt::Key_W, controlShift}}, 0, ""},
+  };
+  int writes = 0;
+  InstalledServices().saveTranslation = [&writes](TNoxForm&) { ++writes; };
+  QStringList log;
+  FormPtr<LoggingForm> form = CreateForm<LoggingForm>(&log);
+  auto* edit = new QLineEdit(form.get());
+  form->show();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  edit->setFocus();
+  int index = 0;
+  for (const Case& c : cases) {
+    writes = 0;
+    QTest::keyClick(edit, Qt::Key_Escape);  // starts with an empty buffer
+    for (const auto& [key, modifiers] : c.keys)
+      QTest::keyClick(edit, key, modifiers);
+    EXPECT_EQ(writes, c.writes) << "case " << index;
+    EXPECT_EQ(form->KeySequence(), c.buffer) << "case " << index;
+    ++index;
+  }
+  InstalledServices().saveTranslation = nullptr;
 }
 
 // A control whose event handler fails, as a table error raised in a click handler would.
