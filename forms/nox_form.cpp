@@ -75,19 +75,23 @@ void TNoxForm::RunDestroy() {
 }
 
 void TNoxForm::FormCreate() {
-  keySequence_.clear();
-  enterToTab_ = true;
-  if (languageIni_.trimmed().isEmpty()) languageIni_ = QStringLiteral("NoxReStr.Ini");
-  // A holder from here on, also when the shared state stops half-way with an error.
-  if (!joinedSharedState_) {
-    joinedSharedState_ = true;
-    FormSharedState::Instance().Join(languageIni_.toStdString(),
-                                     InstalledServices().openLanguageTable);
-  }
-  ApplyFonts();
-  ChangeLanguage();
-  ChangeCompFont();
-  FormResize();
+  // An error stops the base's sequence and is reported; the window's own creation goes on, so a
+  // bad settings file never leaves a window half-built.
+  RunReported([this] {
+    keySequence_.clear();
+    enterToTab_ = true;
+    if (languageIni_.trimmed().isEmpty()) languageIni_ = QStringLiteral("NoxReStr.Ini");
+    // A holder from here on, also when the shared state stops half-way with an error.
+    if (!joinedSharedState_) {
+      joinedSharedState_ = true;
+      FormSharedState::Instance().Join(languageIni_.toStdString(),
+                                       InstalledServices().openLanguageTable);
+    }
+    ApplyFonts();
+    ChangeLanguage();
+    ChangeCompFont();
+    FormResize();
+  });
 }
 
 void TNoxForm::FormShow() {
@@ -184,7 +188,7 @@ void TNoxForm::FitGridColumns() {
     }
     QHeaderView& columns = *grid->horizontalHeader();
     int available = grid->width() - scrollBar - 4;
-    if (grid->verticalHeader()->isVisible()) available = available - scrollBar + 4;
+    if (!grid->verticalHeader()->isHidden()) available = available - scrollBar + 4;
     int total = 0;
     for (int column = 0; column < columns.count(); ++column)
       total += columns.sectionSize(column) + kBorder;

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTableView>
 #include <QTest>
 #include <stdexcept>
 #include <utility>
@@ -13,6 +18,7 @@
 
 #include "forms/application.h"
 #include "forms/form_services.h"
+#include "forms/painters.h"
 #include "tests/forms/dialog_probe.h"
 
 namespace nox::forms {
@@ -101,7 +107,7 @@ TEST(TNoxForm, ErrorInAHandlerIsReportedAndTheRestOfItSkipped) {
     QStringList logAfterCreate;
   };
   const Case cases[] = {
-      {"ChangeLanguage", {}},
+      {"ChangeLanguage", {"Create"}},  // the base's sequence stops, the window's goes on
       {"Create", {"ChangeLanguage"}},
   };
   for (const Case& c : cases) {
@@ -195,6 +201,58 @@ TEST(TNoxForm, CtrlShiftLThenWWritesTheTextsBack) {
     ++index;
   }
   InstalledServices().saveTranslation = nullptr;
+}
+
+class FittingForm : public TNoxForm {
+ public:
+  using TNoxForm::FormResize;
+};
+
+TEST(TNoxForm, DataGridColumnsFitTheGridWidth) {
+  FormPtr<FittingForm> form = CreateForm<FittingForm>();
+  QStandardItemModel model(1, 2);
+  const int scrollBar = form->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  struct Case {
+    bool cutCols;
+    bool rowIndicator;
+    int first, second;
+  };
+  const Case cases[] = {
+      {false, false, 200, 600},  // 804 to share: twice the columns with their borders
+      {false, true, 200, 600},   // the row indicator takes a scroll bar's width less 4
+      {true, false, 100, 300},   // cuts its columns itself
+  };
+  for (const Case& c : cases) {
+    auto* grid = new QTableView(form.get());
+    grid->setModel(&model);
+    grid->setProperty("CharSetStyle", "cssAsLabel");  // the framework's data grid
+    grid->setProperty("CutCols", c.cutCols);
+    grid->verticalHeader()->setVisible(c.rowIndicator);
+    grid->horizontalHeader()->resizeSection(0, 100);
+    grid->horizontalHeader()->resizeSection(1, 300);
+    grid->resize(804 + scrollBar + (c.rowIndicator ? scrollBar : 4), 100);
+    form->FormResize();
+    EXPECT_EQ(grid->horizontalHeader()->sectionSize(0), c.first);
+    EXPECT_EQ(grid->horizontalHeader()->sectionSize(1), c.second);
+    delete grid;
+  }
+}
+
+TEST(TNoxForm, MultiDocumentAreaShowsTheBackgroundPicture) {
+  FormPtr<TNoxForm> form = CreateForm<TNoxForm>();
+  auto* area = new QMdiArea(form.get());
+  area->setBackground(Qt::blue);
+  area->resize(120, 120);
+  form->resize(130, 130);
+  form->show();
+  const auto centre = [&] { return area->viewport()->grab().toImage().pixelColor(60, 60); };
+  EXPECT_EQ(centre(), QColor(Qt::blue));  // no picture: the area's own brush
+  QPixmap red(10, 10);
+  red.fill(Qt::red);
+  form->NoxFormFon()->SetPicture(red);
+  EXPECT_EQ(centre(), QColor(Qt::red));
+  form->NoxFormFon()->setEnabled(false);
+  EXPECT_EQ(centre(), QColor(Qt::blue));
 }
 
 // A control whose event handler fails, as a table error raised in a click handler would.
