@@ -15,6 +15,7 @@ namespace nox::forms {
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, bool bold) {
   auto* label = new QLabel(text, parent);
+  label->setProperty("LoadAs", QStringLiteral("AsLabel"));
   if (name != nullptr) label->setObjectName(QString::fromLatin1(name));
   if (bold) {
     QFont font = label->font();
@@ -27,6 +28,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, bool b
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
                         const QString& hint) {
   auto* button = new QPushButton(text, parent);
+  button->setProperty("LoadAs", QStringLiteral("AsLabel"));
   button->setObjectName(QString::fromLatin1(name));
   if (!hint.isEmpty()) button->setToolTip(hint);
   return button;

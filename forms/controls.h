@@ -1,6 +1,8 @@
 #pragma once
 // The common controls of the windows, built with their object names: the names are what the
-// interface translation and the field settings find a control by.
+// interface translation and the field settings find a control by. Labels and buttons are of the
+// framework's own kind, in the interface language: they take the configured form font and the
+// interface character set (forms/fonts.h).
 
 #include <QString>
 

@@ -4,14 +4,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTextEdit>
+#include <cmath>
 
 #include "forms/application.h"
+#include "forms/fonts.h"
 #include "forms/form_services.h"
+#include "forms/grad_caption.h"
+#include "forms/painters.h"
+#include "forms/shared_state.h"
 
 namespace nox::forms {
 namespace {
@@ -22,7 +32,19 @@ bool IsEnter(int key) {
 
 }  // namespace
 
-TNoxForm::TNoxForm(QWidget* parent) : QDialog(parent) {
+TNoxForm::TNoxForm(QWidget* parent)
+    : QDialog(parent),
+      gradCaption_(new TGradCaption(this)),
+      noxFormFon_(new TNoxFon(this)),
+      noxFormLogo_(new TNoxFon(this)) {
+  noxFormFon_->setObjectName(QStringLiteral("NoxFormFon"));
+  noxFormFon_->SetFonStyle(TFonStyle::fsCoverAll);
+  noxFormFon_->SetPaintPosStyle(TPaintPosStyle::psCornerTL);
+  noxFormLogo_->setObjectName(QStringLiteral("NoxFormLogo"));
+  noxFormLogo_->SetFonStyle(TFonStyle::fsShowAtPos);
+  noxFormLogo_->SetPaintPosStyle(TPaintPosStyle::psCornerBR);
+  noxFormLogo_->SetIntervalHoriz(25);
+  noxFormLogo_->SetIntervalVert(57);
   // Key preview: the window sees every key meant for one of its controls first.
   if (QCoreApplication* application = QCoreApplication::instance()) {
     application->installEventFilter(this);
@@ -53,12 +75,23 @@ void TNoxForm::RunDestroy() {
 }
 
 void TNoxForm::FormCreate() {
-  enterToTab_ = true;
-  if (languageIni_.trimmed().isEmpty()) languageIni_ = QStringLiteral("NoxReStr.Ini");
-  ApplyFonts();
-  ChangeLanguage();
-  ChangeCompFont();
-  FormResize();
+  // An error stops the base's sequence and is reported; the window's own creation goes on, so a
+  // bad settings file never leaves a window half-built.
+  RunReported([this] {
+    keySequence_.clear();
+    enterToTab_ = true;
+    if (languageIni_.trimmed().isEmpty()) languageIni_ = QStringLiteral("NoxReStr.Ini");
+    // A holder from here on, also when the shared state stops half-way with an error.
+    if (!joinedSharedState_) {
+      joinedSharedState_ = true;
+      FormSharedState::Instance().Join(languageIni_.toStdString(),
+                                       InstalledServices().openLanguageTable);
+    }
+    ApplyFonts();
+    ChangeLanguage();
+    ChangeCompFont();
+    FormResize();
+  });
 }
 
 void TNoxForm::FormShow() {
@@ -66,13 +99,39 @@ void TNoxForm::FormShow() {
   ApplyFieldSettings();
 }
 
-void TNoxForm::FormResize() {}
+void TNoxForm::FormResize() {
+  FitGridColumns();
+}
 
 void TNoxForm::FormClose(CloseAction& action) {
   CheckRequiredFields(action);
 }
 
-void TNoxForm::FormDestroy() {}
+void TNoxForm::FormDestroy() {
+  if (!joinedSharedState_) return;
+  joinedSharedState_ = false;
+  FormSharedState::Instance().Leave();
+}
+
+std::string TNoxForm::SettingValue(std::string_view name) {
+  return FormSharedState::Instance().SettingValue(name);
+}
+
+void TNoxForm::WriteSettingsFile() {
+  FormSharedState::Instance().WriteSettingsFile();
+}
+
+void TNoxForm::ApplyFonts() {
+  forms::ApplyFonts(*this, FormSharedState::Instance().Settings());
+}
+
+void TNoxForm::ChangeCompFont() {
+  forms::ChangeCompFont(*this, FormSharedState::Instance().Settings());
+}
+
+void TNoxForm::ChangeLanguage() {
+  if (const auto& service = InstalledServices().changeLanguage) service(*this);
+}
 
 void TNoxForm::ShowCalculator() {
   if (const auto& service = InstalledServices().showCalculator) service(*this);
@@ -82,12 +141,17 @@ void TNoxForm::EditFieldSettings() {
   if (const auto& service = InstalledServices().editFieldSettings) service(*this);
 }
 
+void TNoxForm::SaveCompToINI() {
+  if (const auto& service = InstalledServices().saveTranslation) service(*this);
+}
+
 void TNoxForm::KeyDown(int& key, Qt::KeyboardModifiers shift) {
   if (shift == Qt::ControlModifier && key == Qt::Key_K) {
     ShowCalculator();
   } else if (shift == Qt::ControlModifier && key == Qt::Key_S) {
     EditFieldSettings();
   }
+  KeySequenceCommand(key, shift);
   if (enterToTab_ && IsEnter(key) && EnterMovesFocus(focusWidget())) {
     if (shift == Qt::ShiftModifier) {
       focusPreviousChild();
@@ -96,6 +160,53 @@ void TNoxForm::KeyDown(int& key, Qt::KeyboardModifiers shift) {
     }
     enterWasTab_ = true;
   }
+}
+
+void TNoxForm::KeySequenceCommand(int key, Qt::KeyboardModifiers shift) {
+  // Pressing the modifiers themselves is part of a chord, not a key of the sequence.
+  if (key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta) {
+    return;
+  }
+  const bool controlShift = shift == (Qt::ControlModifier | Qt::ShiftModifier);
+  if (controlShift && key == Qt::Key_L) {
+    keySequence_ = QStringLiteral("L");
+  } else if (controlShift && key == Qt::Key_W && keySequence_ == u"L") {
+    SaveCompToINI();
+  } else {
+    keySequence_.clear();
+  }
+}
+
+void TNoxForm::FitGridColumns() {
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  constexpr int kBorder = 1;
+  for (QTableView* grid : findChildren<QTableView*>()) {
+    // The maker's data grids only, and only those that do not cut their columns themselves.
+    if (grid->window() != this || !ControlLanguageClass(*grid) ||
+        grid->property("CutCols").toBool()) {
+      continue;
+    }
+    QHeaderView& columns = *grid->horizontalHeader();
+    int available = grid->width() - scrollBar - 4;
+    if (!grid->verticalHeader()->isHidden()) available = available - scrollBar + 4;
+    int total = 0;
+    for (int column = 0; column < columns.count(); ++column)
+      total += columns.sectionSize(column) + kBorder;
+    if (total <= 0 || available <= 0) continue;
+    const long ratio = std::lround(available * 1000.0 / total);
+    for (int column = 0; column < columns.count(); ++column) {
+      columns.resizeSection(
+          column, static_cast<int>(std::lround(columns.sectionSize(column) * ratio / 1000.0)));
+    }
+  }
+}
+
+bool TNoxForm::PaintClientArea(QWidget& viewport) {
+  if (!noxFormFon_->isEnabled() || noxFormFon_->Picture().isNull()) return false;
+  QPainter painter(&viewport);
+  noxFormFon_->PaintOn(painter);
+  noxFormLogo_->DrawInRect(painter, viewport.rect());
+  return true;
 }
 
 bool TNoxForm::EnterMovesFocus(const QWidget* focused) const {
@@ -201,6 +312,12 @@ bool TNoxForm::event(QEvent* event) {
 }
 
 bool TNoxForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+    auto* area = qobject_cast<QMdiArea*>(watched->parent());
+    auto* viewport = static_cast<QWidget*>(watched);
+    return area != nullptr && area->viewport() == viewport && area->window() == this &&
+           PaintClientArea(*viewport);
+  }
   if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
   // A key travels up from the focused control to its parents: preview it once, at the start.

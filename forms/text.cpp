@@ -6,6 +6,8 @@
 #include <QValidator>
 #include <atomic>
 
+#include "forms/fonts.h"
+
 namespace nox::forms {
 namespace {
 
@@ -13,17 +15,19 @@ std::atomic<int> refusedInputs{0};
 
 class CodePageValidator : public QValidator {
  public:
-  CodePageValidator(host::CodePage page, QObject* parent) : QValidator(parent), page_(page) {}
+  CodePageValidator(std::optional<host::CodePage> page, QLineEdit* edit)
+      : QValidator(edit), page_(page), edit_(edit) {}
 
   State validate(QString& input, int& /*position*/) const override {
-    if (ToDataText(input, page_)) return Acceptable;
+    if (ToDataText(input, page_.value_or(ControlCodePage(*edit_)))) return Acceptable;
     ++refusedInputs;
     QApplication::beep();
     return Invalid;
   }
 
  private:
-  host::CodePage page_;
+  std::optional<host::CodePage> page_;
+  QLineEdit* edit_;
 };
 
 }  // namespace
@@ -48,7 +52,7 @@ std::optional<std::string> ToDataText(const QString& text, host::CodePage page) 
   return host::EncodeText(page, points);
 }
 
-void GuardCodePage(QLineEdit& edit, host::CodePage page) {
+void GuardCodePage(QLineEdit& edit, std::optional<host::CodePage> page) {
   edit.setValidator(new CodePageValidator(page, &edit));
 }
 

@@ -23,8 +23,9 @@ std::optional<std::string> ToDataText(const QString& text,
                                       host::CodePage page = host::CodePage::Windows1257);
 
 // Typed or pasted text goes into tables and descriptions in the code page, so the edit refuses,
-// with a beep, any character that has no byte there rather than store it wrongly.
-void GuardCodePage(QLineEdit& edit, host::CodePage page = host::CodePage::Windows1257);
+// with a beep, any character that has no byte there rather than store it wrongly. Without a code
+// page the guard follows the edit's own (its character set, forms/fonts.h).
+void GuardCodePage(QLineEdit& edit, std::optional<host::CodePage> page = std::nullopt);
 // How many inputs the guards have refused since the program started.
 int RefusedInputs();
 

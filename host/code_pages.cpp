@@ -1,10 +1,15 @@
 // Byte <-> Unicode tables of the single-byte code pages. Bytes 00..7F are ASCII in all of them, so
-// only the upper half is tabled.
+// only the upper half is tabled. The code pages used most have tables here; the others are read
+// from the C library's iconv once, when first used.
 
 #include "host/code_pages.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <array>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace nox::host {
@@ -97,22 +102,65 @@ constexpr UpperHalf kDos866 = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
 };
 
-constexpr std::array<const UpperHalf*, 6> kTables = {&kWindows1250, &kWindows1251, &kWindows1252,
-                                                     &kWindows1257, &kDos775,      &kDos866};
+constexpr std::array<const UpperHalf*, 6> kOwnTables = {&kWindows1250, &kWindows1251, &kWindows1252,
+                                                        &kWindows1257, &kDos775,      &kDos866};
+constexpr std::size_t kPageCount = 12;
+
+// The iconv names of the code pages after the tabled ones, in the order of CodePage.
+constexpr std::array<const char*, kPageCount - kOwnTables.size()> kIconvNames = {
+    "CP1253", "CP1254", "CP1255", "CP1256", "CP1258", "CP874"};
+
+// One byte at a time, so that a letter the converter would combine with a following accent comes
+// out on its own at the flush.
+UpperHalf IconvUpperHalf(const char* name) {
+  iconv_t converter = iconv_open("UTF-32LE", name);
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error(std::string("Code page ") + name + " is not available");
+  }
+  UpperHalf half{};
+  for (std::size_t i = 0; i < half.size(); ++i) {
+    char in = static_cast<char>(0x80 + i);
+    char* inPointer = &in;
+    std::size_t inLeft = 1;
+    std::array<unsigned char, 16> out{};
+    char* outPointer = reinterpret_cast<char*>(out.data());
+    std::size_t outLeft = out.size();
+    const bool converted =
+        iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) !=
+            static_cast<std::size_t>(-1) &&
+        iconv(converter, nullptr, nullptr, &outPointer, &outLeft) != static_cast<std::size_t>(-1);
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (!converted || out.size() - outLeft != 4) continue;  // undefined byte
+    const char32_t c =
+        out[0] | (out[1] << 8u) | (out[2] << 16u) | (static_cast<char32_t>(out[3]) << 24u);
+    if (c <= 0xFFFF) half[i] = static_cast<char16_t>(c);
+  }
+  iconv_close(converter);
+  return half;
+}
 
 const UpperHalf& TableOf(CodePage page) {
-  return *kTables[static_cast<std::size_t>(page)];
+  const auto index = static_cast<std::size_t>(page);
+  if (index < kOwnTables.size()) return *kOwnTables[index];
+  static const std::array<UpperHalf, kIconvNames.size()> read = [] {
+    std::array<UpperHalf, kIconvNames.size()> tables{};
+    for (std::size_t p = 0; p < kIconvNames.size(); ++p)
+      tables[p] = IconvUpperHalf(kIconvNames[p]);
+    return tables;
+  }();
+  return read[index - kOwnTables.size()];
 }
 
 // Reverse lookup: the upper half's (code point, byte) pairs sorted by code point, built once.
 using ReverseTable = std::array<std::pair<char16_t, std::uint8_t>, 128>;
 
 const ReverseTable& ReverseOf(CodePage page) {
-  static const std::array<ReverseTable, kTables.size()> reverse = [] {
-    std::array<ReverseTable, kTables.size()> tables{};
-    for (std::size_t p = 0; p < kTables.size(); ++p) {
+  static const std::array<ReverseTable, kPageCount> reverse = [] {
+    std::array<ReverseTable, kPageCount> tables{};
+    for (std::size_t p = 0; p < kPageCount; ++p) {
+      const UpperHalf& half = TableOf(static_cast<CodePage>(p));
       for (std::size_t i = 0; i < 128; ++i) {
-        tables[p][i] = {(*kTables[p])[i], static_cast<std::uint8_t>(0x80 + i)};
+        tables[p][i] = {half[i], static_cast<std::uint8_t>(0x80 + i)};
       }
       std::sort(tables[p].begin(), tables[p].end());
     }
@@ -186,12 +234,25 @@ std::optional<std::u32string> DecodeUtf8(std::string_view utf8) {
 CodePage CodePageForCharset(int charset) {
   switch (charset) {
     case 0:
-    case 1:
       return CodePage::Windows1252;
+    case 161:
+      return CodePage::Windows1253;
+    case 162:
+      return CodePage::Windows1254;
+    case 163:
+      return CodePage::Windows1258;
+    case 177:
+      return CodePage::Windows1255;
+    case 178:
+      return CodePage::Windows1256;
     case 204:
       return CodePage::Windows1251;
+    case 222:
+      return CodePage::Windows874;
     case 238:
       return CodePage::Windows1250;
+    case 255:
+      return CodePage::Dos775;
     default:
       return CodePage::Windows1257;
   }

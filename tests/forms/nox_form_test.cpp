@@ -2,14 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTableView>
 #include <QTest>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "forms/application.h"
+#include "forms/form_services.h"
+#include "forms/painters.h"
 #include "tests/forms/dialog_probe.h"
 
 namespace nox::forms {
@@ -98,7 +107,7 @@ TEST(TNoxForm, ErrorInAHandlerIsReportedAndTheRestOfItSkipped) {
     QStringList logAfterCreate;
   };
   const Case cases[] = {
-      {"ChangeLanguage", {}},
+      {"ChangeLanguage", {"Create"}},  // the base's sequence stops, the window's goes on
       {"Create", {"ChangeLanguage"}},
   };
   for (const Case& c : cases) {
@@ -153,6 +162,97 @@ TEST(TNoxForm, KeyboardCommandsNeedExactlyCtrl) {
     QTest::keyClick(edit, c.key, c.modifiers);
     EXPECT_EQ(log, c.log) << c.key;
   }
+}
+
+TEST(TNoxForm, CtrlShiftLThenWWritesTheTextsBack) {
+  using Key = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+  const Qt::KeyboardModifiers controlShift = Qt::ControlModifier | Qt::ShiftModifier;
+  struct Case {
+    std::vector<Key> keys;
+    int writes;
+    QString buffer;
+  };
+  const Case cases[] = {
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, controlShift}}, 1, "L"},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, controlShift}, {Qt::Key_W, controlShift}}, 2, "L"},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, Qt::NoModifier}}, 0, ""},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_X, controlShift}, {Qt::Key_W, controlShift}}, 0, ""},
+      {{{Qt::Key_L, controlShift}, {Qt::Key_W, controlShift | Qt::AltModifier}}, 0, ""},
+      {{{Qt::Key_L, Qt::ControlModifier}, {Qt::Key_W, controlShift}}, 0, ""},
+      {{{Qt::Key_W, controlShift}}, 0, ""},
+  };
+  int writes = 0;
+  InstalledServices().saveTranslation = [&writes](TNoxForm&) { ++writes; };
+  QStringList log;
+  FormPtr<LoggingForm> form = CreateForm<LoggingForm>(&log);
+  auto* edit = new QLineEdit(form.get());
+  form->show();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  edit->setFocus();
+  int index = 0;
+  for (const Case& c : cases) {
+    writes = 0;
+    QTest::keyClick(edit, Qt::Key_Escape);  // starts with an empty buffer
+    for (const auto& [key, modifiers] : c.keys)
+      QTest::keyClick(edit, key, modifiers);
+    EXPECT_EQ(writes, c.writes) << "case " << index;
+    EXPECT_EQ(form->KeySequence(), c.buffer) << "case " << index;
+    ++index;
+  }
+  InstalledServices().saveTranslation = nullptr;
+}
+
+class FittingForm : public TNoxForm {
+ public:
+  using TNoxForm::FormResize;
+};
+
+TEST(TNoxForm, DataGridColumnsFitTheGridWidth) {
+  FormPtr<FittingForm> form = CreateForm<FittingForm>();
+  QStandardItemModel model(1, 2);
+  const int scrollBar = form->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  struct Case {
+    bool cutCols;
+    bool rowIndicator;
+    int first, second;
+  };
+  const Case cases[] = {
+      {false, false, 200, 600},  // 804 to share: twice the columns with their borders
+      {false, true, 200, 600},   // the row indicator takes a scroll bar's width less 4
+      {true, false, 100, 300},   // cuts its columns itself
+  };
+  for (const Case& c : cases) {
+    auto* grid = new QTableView(form.get());
+    grid->setModel(&model);
+    grid->setProperty("CharSetStyle", "cssAsLabel");  // the framework's data grid
+    grid->setProperty("CutCols", c.cutCols);
+    grid->verticalHeader()->setVisible(c.rowIndicator);
+    grid->horizontalHeader()->resizeSection(0, 100);
+    grid->horizontalHeader()->resizeSection(1, 300);
+    grid->resize(804 + scrollBar + (c.rowIndicator ? scrollBar : 4), 100);
+    form->FormResize();
+    EXPECT_EQ(grid->horizontalHeader()->sectionSize(0), c.first);
+    EXPECT_EQ(grid->horizontalHeader()->sectionSize(1), c.second);
+    delete grid;
+  }
+}
+
+TEST(TNoxForm, MultiDocumentAreaShowsTheBackgroundPicture) {
+  FormPtr<TNoxForm> form = CreateForm<TNoxForm>();
+  auto* area = new QMdiArea(form.get());
+  area->setBackground(Qt::blue);
+  area->resize(120, 120);
+  form->resize(130, 130);
+  form->show();
+  const auto centre = [&] { return area->viewport()->grab().toImage().pixelColor(60, 60); };
+  EXPECT_EQ(centre(), QColor(Qt::blue));  // no picture: the area's own brush
+  QPixmap red(10, 10);
+  red.fill(Qt::red);
+  form->NoxFormFon()->SetPicture(red);
+  EXPECT_EQ(centre(), QColor(Qt::red));
+  form->NoxFormFon()->setEnabled(false);
+  EXPECT_EQ(centre(), QColor(Qt::blue));
 }
 
 // A control whose event handler fails, as a table error raised in a click handler would.

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace nox::host {
 namespace {
@@ -25,18 +26,29 @@ TEST(CodePagesTest, KnowsTheLettersOfEachPage) {
       {CodePage::Windows1257, 0xFB, U'\u016B'},  // ū
       {CodePage::Windows1257, 0x80, U'\u20AC'},  // €
       {CodePage::Windows1257, 0xA8, U'\u00D8'},  // Ø
-      {CodePage::Windows1257, 0x81, std::nullopt}, {CodePage::Windows1257, 0xA1, std::nullopt},
-      {CodePage::Windows1251, 0xC0, U'\u0410'},                                               // А
-      {CodePage::Windows1251, 0xFF, U'\u044F'},                                               // я
-      {CodePage::Windows1251, 0x98, std::nullopt}, {CodePage::Windows1250, 0x8A, U'\u0160'},  // Š
-      {CodePage::Windows1250, 0xA3, U'\u0141'},                                               // Ł
-      {CodePage::Windows1252, 0xE9, U'\u00E9'},                                               // é
-      {CodePage::Windows1252, 0x9F, U'\u0178'},                                               // Ÿ
-      {CodePage::Windows1252, 0x81, std::nullopt}, {CodePage::Dos775, 0xBE, U'\u0160'},       // Š
-      {CodePage::Dos775, 0x83, U'\u0101'},                                                    // ā
-      {CodePage::Dos866, 0x80, U'\u0410'},                                                    // А
-      {CodePage::Dos866, 0xF0, U'\u0401'},                                                    // Ё
+      {CodePage::Windows1257, 0x81, std::nullopt},
+      {CodePage::Windows1257, 0xA1, std::nullopt},
+      {CodePage::Windows1251, 0xC0, U'\u0410'},  // А
+      {CodePage::Windows1251, 0xFF, U'\u044F'},  // я
+      {CodePage::Windows1251, 0x98, std::nullopt},
+      {CodePage::Windows1250, 0x8A, U'\u0160'},  // Š
+      {CodePage::Windows1250, 0xA3, U'\u0141'},  // Ł
+      {CodePage::Windows1252, 0xE9, U'\u00E9'},  // é
+      {CodePage::Windows1252, 0x9F, U'\u0178'},  // Ÿ
+      {CodePage::Windows1252, 0x81, std::nullopt},
+      {CodePage::Dos775, 0xBE, U'\u0160'},  // Š
+      {CodePage::Dos775, 0x83, U'\u0101'},  // ā
+      {CodePage::Dos866, 0x80, U'\u0410'},  // А
+      {CodePage::Dos866, 0xF0, U'\u0401'},  // Ё
       {CodePage::Dos866, 0xFF, U'\u00A0'},
+      // The code pages read through iconv.
+      {CodePage::Windows1253, 0xC1, U'\u0391'},  // Α
+      {CodePage::Windows1254, 0xD0, U'\u011E'},  // Ğ
+      {CodePage::Windows1255, 0xE0, U'\u05D0'},  // א
+      {CodePage::Windows1256, 0xC7, U'\u0627'},  // ا
+      {CodePage::Windows1258, 0xC3, U'\u0102'},  // Ă
+      {CodePage::Windows874, 0xA1, U'\u0E01'},   // ก
+      {CodePage::Windows874, 0xDB, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(c.page) << " byte " << int{c.byte});
@@ -73,13 +85,14 @@ TEST(CodePagesTest, CharactersWithoutByteAreRefused) {
 }
 
 TEST(CodePagesTest, CharsetNumbersSelectPages) {
-  EXPECT_EQ(CodePageForCharset(186), CodePage::Windows1257);
-  EXPECT_EQ(CodePageForCharset(204), CodePage::Windows1251);
-  EXPECT_EQ(CodePageForCharset(238), CodePage::Windows1250);
-  EXPECT_EQ(CodePageForCharset(0), CodePage::Windows1252);
-  EXPECT_EQ(CodePageForCharset(1), CodePage::Windows1252);
-  EXPECT_EQ(CodePageForCharset(161), CodePage::Windows1257);
-  EXPECT_EQ(CodePageForCharset(-5), CodePage::Windows1257);
+  const std::pair<int, CodePage> cases[] = {
+      {186, CodePage::Windows1257}, {204, CodePage::Windows1251}, {238, CodePage::Windows1250},
+      {0, CodePage::Windows1252},   {161, CodePage::Windows1253}, {162, CodePage::Windows1254},
+      {177, CodePage::Windows1255}, {178, CodePage::Windows1256}, {163, CodePage::Windows1258},
+      {222, CodePage::Windows874},  {255, CodePage::Dos775},      {1, CodePage::Windows1257},
+      {128, CodePage::Windows1257}, {-5, CodePage::Windows1257}};
+  for (const auto& [charset, page] : cases)
+    EXPECT_EQ(CodePageForCharset(charset), page) << charset;
 }
 
 TEST(CodePagesTest, ConvertsWholeTexts) {
