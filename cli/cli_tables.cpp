@@ -141,8 +141,7 @@ int RunTableDump(const std::string& path, bool raw, std::ostream& out, std::ostr
     if (!faults.empty()) {
       err << "noxconv: warning: table '" << host::TerminalText(path)
           << "' is damaged: " << host::TerminalText(faults)
-          << "; only the records that can be read are written
-";
+          << "; only the records that can be read are written\n";
     }
     for (int i = 0; i < table.FieldCount(); ++i) {
       out << (i > 0 ? "," : "") << CsvField(DumpedText(table.Fields(i).FieldName(), raw));
