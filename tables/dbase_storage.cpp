@@ -22,8 +22,10 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "host/date_time.h"
+#include "host/messages.h"
 #include "tables/dbase_io.h"
 #include "tables/dbase_memo.h"
 #include "tables/file_lock.h"
@@ -375,6 +377,8 @@ class DbaseStorage final : public TableStorage {
   std::size_t updateRecord(std::size_t position, const Record& record) override;
   void emptyTable() override;
   void flush() override;
+  void prepareWrite() override;
+  void close() override;
 
  private:
   [[noreturn]] void damaged(const std::string& what) const;
@@ -386,7 +390,6 @@ class DbaseStorage final : public TableStorage {
   void encodeFields(const Record& record, char* out, bool memos);
   void encodeField(std::size_t index, const Value& value, char* out);
   [[noreturn]] void doesNotFit(std::size_t index, const Value& value) const;
-  void prepareWrite();
   void writePending();
   void writeHeaderCount();
   std::uint64_t recordOffset(std::size_t physical) const {
@@ -453,11 +456,19 @@ DbaseStorage::DbaseStorage(const std::filesystem::path& path, FileLock lock)
 
 DbaseStorage::~DbaseStorage() {
   try {
-    flush();
-  } catch (const TableError&) {
-    // Closing cannot report; what was flushed before stays consistent on disk.
+    close();
+  } catch (const std::exception& error) {
+    host::ShowMessage(host::MessageKind::Error, error.what());
   }
-  ::close(fd_);
+}
+
+void DbaseStorage::close() {
+  if (fd_ < 0) return;
+  struct Release {
+    int& fd;
+    ~Release() { ::close(std::exchange(fd, -1)); }
+  } release{fd_};
+  flush();
 }
 
 void DbaseStorage::damaged(const std::string& what) const {
@@ -751,8 +762,8 @@ void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out
 }
 
 void DbaseStorage::doesNotFit(std::size_t index, const Value& value) const {
-  throw TableError("Value " + ValueText(value) + " does not fit field '" + defs_[index].name +
-                   "' " + NativeTypeText(columns_[index]) + " of table '" + name_ + "'");
+  throw RecordRefused("Value " + ValueText(value) + " does not fit field '" + defs_[index].name +
+                      "' " + NativeTypeText(columns_[index]) + " of table '" + name_ + "'");
 }
 
 void DbaseStorage::encodeField(std::size_t index, const Value& value, char* out) {

@@ -20,7 +20,9 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
+#include "host/messages.h"
 #include "tables/dbase_io.h"
 #include "tables/file_lock.h"
 #include "tables/paradox_format.h"
@@ -120,12 +122,22 @@ class ParadoxStorage final : public TableStorage {
 
   ~ParadoxStorage() override {
     try {
-      flush();
-    } catch (const TableError&) {
-      // A destructor cannot report; flush() is where callers see write errors.
+      close();
+    } catch (const std::exception& error) {
+      host::ShowMessage(host::MessageKind::Error, error.what());
     }
-    if (fd_ >= 0) ::close(fd_);
   }
+
+  void close() override {
+    if (fd_ < 0) return;
+    struct Release {
+      int& fd;
+      ~Release() { ::close(std::exchange(fd, -1)); }
+    } release{fd_};
+    flush();
+  }
+
+  void prepareWrite() override { beginChange(); }
 
   TableType type() const override { return TableType::Paradox; }
   std::string formatLevel() const override { return ParadoxLevelName(header_.fileVersion); }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <system_error>
 
+#include "host/messages.h"
 #include "tables/engine_config.h"
+#include "tables/file_lock.h"
 #include "tables/filter.h"
 #include "tables/key_order.h"
 #include "tables/value_convert.h"
@@ -62,6 +64,11 @@ std::unique_ptr<TableStorage> CreateFile(const std::filesystem::path& path, Tabl
 
 bool RemoveFile(const std::filesystem::path& path, TableType type) {
   std::error_code error;
+  {
+    // A table another program has open is not deleted under it.
+    std::optional<FileLock> lock;
+    if (std::filesystem::exists(path, error)) lock.emplace(path, OpenMode::Exclusive);
+  }
   const bool existed = std::filesystem::remove(path, error);
   if (error) {
     throw TableError("Table '" + path.filename().string() +
@@ -132,8 +139,9 @@ TTable::TTable(StorageFactory factory) : factory_(std::move(factory)) {}
 TTable::~TTable() {
   try {
     Close();
-  } catch (...) {
-    // A destructor cannot report; Close already dropped the table.
+  } catch (const std::exception& error) {
+    // Callers close explicitly to see this; a destructor can only pass it on.
+    host::ShowMessage(host::MessageKind::Error, error.what());
   }
 }
 
@@ -256,7 +264,17 @@ void TTable::Close() {
   DropPending();
   std::unique_ptr<TableStorage> storage = std::move(storage_);
   ResetCursorState();
-  storage->flush();
+  storage->close();
+}
+
+void TTable::FlushBuffers() {
+  RequireActive();
+  storage_->flush();
+}
+
+void TTable::PrepareWrite() {
+  RequireActive();
+  storage_->prepareWrite();
 }
 
 void TTable::SetActive(bool active) {
@@ -271,7 +289,7 @@ void TTable::EmptyTable() {
   if (!storage_) {
     auto storage = factory_.open(FilePath(), EffectiveTableType(), OpenMode::Exclusive);
     storage->emptyTable();
-    storage->flush();
+    storage->close();
     return;
   }
   DropPending();
@@ -286,8 +304,23 @@ void TTable::CreateTable() {
   if (fieldDefs_.empty()) {
     throw TableError("Table '" + DisplayName() + "' cannot be created without fields");
   }
-  auto storage = factory_.create(FilePath(), EffectiveTableType(), fieldDefs_, indexDefs_);
-  storage->flush();
+  const std::filesystem::path path = FilePath();
+  std::error_code error;
+  const bool existed = std::filesystem::exists(path, error);
+  try {
+    auto storage = factory_.create(path, EffectiveTableType(), fieldDefs_, indexDefs_);
+    storage->close();
+  } catch (...) {
+    // A failed create (a full disk) leaves no half-made table behind where there was none.
+    if (!existed) {
+      try {
+        factory_.remove(path, EffectiveTableType());
+      } catch (const TableError&) {
+        // The create's own error is the one to report.
+      }
+    }
+    throw;
+  }
 }
 
 bool TTable::DeleteTable() {
@@ -564,7 +597,7 @@ void TTable::CheckRequiredFields() const {
     const FieldDef& def = fieldDefs_[i];
     // The storage numbers auto-increment fields itself.
     if (def.required && def.type != FieldType::AutoInc && record_[i].isNull()) {
-      throw TableError("Field '" + def.name + "' must have a value");
+      throw RecordRefused("Field '" + def.name + "' must have a value");
     }
   }
 }
