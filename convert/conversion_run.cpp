@@ -232,22 +232,22 @@ void ConversionRun::ApplyFilter() {
   source.SetFiltered(true);
 }
 
+// The target is emptied in a copy beside it, which replaces it when the run ends: a program
+// killed before leaves the old target whole.
 void ConversionRun::ClearTarget() {
-  tables::TTable& target = *inputs_.target;
-  target.Close();
-  target.SetExclusive(true);
+  inputs_.target->BeginReplacement();
+}
+
+// Puts the cleared target in place (completion, cancel or failure: what was stored stays). Gives
+// the error text when that failed; the old target is then whole.
+std::string ConversionRun::EndReplacement() {
+  if (!inputs_.target->Replacing()) return {};
   try {
-    target.Open();
-  } catch (...) {
-    // Another user holds the table: open it shared again so that the workspace keeps its target.
-    target.SetExclusive(false);
-    try {
-      target.Open();
-    } catch (...) {
-    }
-    throw;
+    inputs_.target->CommitReplacement();
+  } catch (const std::exception& error) {
+    return ErrorText(error);
   }
-  target.EmptyTable();
+  return {};
 }
 
 // The run never deletes, replaces or writes a file it reads or writes under another name.
@@ -280,9 +280,14 @@ void ConversionRun::PrepareTables(const std::string& targetFileName) {
   }
   CheckDistinctTables();
   if (clearOption_) ClearTarget();
-  inputs_.target->PrepareWrite();
-  // No key-violation file of an earlier program run may be left.
-  if (!keyViolations.Active()) keyViolations.DeleteTable();
+  try {
+    inputs_.target->PrepareWrite();
+    // No key-violation file of an earlier program run may be left.
+    if (!keyViolations.Active()) keyViolations.DeleteTable();
+  } catch (...) {
+    if (inputs_.target->Replacing()) inputs_.target->DiscardReplacement();  // not cleared
+    throw;
+  }
 }
 
 bool ConversionRun::Start() {
@@ -313,6 +318,7 @@ bool ConversionRun::Start() {
     Notify();
     capture_->SetTargetFile(inputs_.targetDirectory, targetFileName);
     capture_->SetPackFields(std::move(packFields));
+    inputs_.source->First();
   } catch (const std::exception& error) {
     Fail(ErrorText(error));
     return false;
@@ -321,12 +327,6 @@ bool ConversionRun::Start() {
     PrepareTables(targetFileName);
   } catch (const std::exception& error) {
     Fail(ErrorText(error), RunFailure::TableUnavailable);
-    return false;
-  }
-  try {
-    inputs_.source->First();
-  } catch (const std::exception& error) {
-    Fail(ErrorText(error));
     return false;
   }
 
@@ -473,6 +473,10 @@ bool ConversionRun::FlushTables() {
 
 void ConversionRun::Complete() {
   if (!FlushTables()) return;
+  if (std::string error = EndReplacement(); !error.empty()) {
+    Fail(std::move(error));
+    return;
+  }
   state_ = RunState::Complete;
   timeVisible_ = false;
   shownProcessed_ = processed_;
@@ -492,11 +496,16 @@ bool ConversionRun::Cancel() {
   SetMessage(run_messages::kTerminated, MessageColour::Red);
   Poke(": Convertation terminated by user.");
   Notify();
-  FlushTables();
+  if (FlushTables()) {
+    if (std::string error = EndReplacement(); !error.empty()) Fail(std::move(error));
+  }
   return true;
 }
 
 void ConversionRun::Fail(std::string text, RunFailure failure) {
+  if (std::string error = EndReplacement(); !error.empty()) {
+    text.append("\r\rThe cleared target could not be put in place: ").append(error);
+  }
   state_ = RunState::Failed;
   failure_ = failure;
   barColour_ = BarColour::Red;

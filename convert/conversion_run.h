@@ -179,6 +179,7 @@ class ConversionRun {
   void PrepareRelations();
   void ApplyFilter();
   void ClearTarget();
+  std::string EndReplacement();
   void CheckDistinctTables();
   void PrepareTables(const std::string& targetFileName);
   bool FlushTables();

@@ -69,8 +69,8 @@ class TableStorage {
   // Before the first change: takes the table for writing (the exclusive lock) and checks that its
   // files can be written. Raises TableError naming the cause; the table is unchanged then.
   virtual void prepareWrite() {}
-  // Flushes and releases the files. Raises the flush's error after releasing them; the storage
-  // is closed either way. A storage destroyed without close() closes itself and reports a failure
+  // Flushes and closes the files (the lock goes when the storage is destroyed). Raises the flush's
+  // error after closing them; the storage is closed either way. A storage destroyed without close() closes itself and reports a failure
   // through host::ShowMessage, as a destructor cannot raise it: callers close explicitly.
   virtual void close() { flush(); }
 };

@@ -1,5 +1,7 @@
 #include "tables/table.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <system_error>
 
@@ -62,6 +64,20 @@ std::unique_ptr<TableStorage> CreateFile(const std::filesystem::path& path, Tabl
                                   : CreateParadoxStorage(path, fields, indexes);
 }
 
+// The memo and index files that go with a table, in either letter case.
+std::vector<std::filesystem::path> Companions(const std::filesystem::path& path, TableType type) {
+  const std::vector<std::string> extensions =
+      type == TableType::DBase ? std::vector<std::string>{".dbt", ".mdx", ".DBT", ".MDX"}
+                               : std::vector<std::string>{".px", ".mb", ".PX", ".MB"};
+  std::vector<std::filesystem::path> companions;
+  for (const std::string& extension : extensions) {
+    std::filesystem::path companion = path;
+    companion.replace_extension(extension);
+    companions.push_back(std::move(companion));
+  }
+  return companions;
+}
+
 bool RemoveFile(const std::filesystem::path& path, TableType type) {
   std::error_code error;
   {
@@ -74,15 +90,8 @@ bool RemoveFile(const std::filesystem::path& path, TableType type) {
     throw TableError("Table '" + path.filename().string() +
                      "' cannot be deleted: " + error.message());
   }
-  // The memo and index companions go with it, in either letter case.
-  const std::vector<std::string> companions =
-      type == TableType::DBase ? std::vector<std::string>{".dbt", ".mdx", ".DBT", ".MDX"}
-                               : std::vector<std::string>{".px", ".mb", ".PX", ".MB"};
-  for (const std::string& extension : companions) {
-    std::filesystem::path companion = path;
-    companion.replace_extension(extension);
+  for (const std::filesystem::path& companion : Companions(path, type))
     std::filesystem::remove(companion, error);
-  }
   return existed;
 }
 
@@ -260,6 +269,7 @@ void TTable::ResetCursorState() {
 }
 
 void TTable::Close() {
+  if (replacing_) DiscardReplacement();  // an unfinished replacement leaves the original
   if (!storage_) return;
   DropPending();
   std::unique_ptr<TableStorage> storage = std::move(storage_);
@@ -297,6 +307,111 @@ void TTable::EmptyTable() {
   storage_->flush();
   PrepareOrder();
   First();
+}
+
+// --- Replacing the whole table ---
+
+namespace {
+
+// The directory beside a table where its replacement is built; its files keep their own names,
+// so that the storages find their companions as they would in place.
+std::filesystem::path ReplacementDirectory(const std::filesystem::path& table) {
+  std::filesystem::path directory = table.has_parent_path() ? table.parent_path() : ".";
+  return directory / ("." + table.filename().string() + ".clearing-" + std::to_string(::getpid()));
+}
+
+}  // namespace
+
+void TTable::BeginReplacement() {
+  RequireActive();
+  if (replacing_) throw TableError("Table '" + DisplayName() + "' is already being replaced");
+  DropPending();
+  const std::filesystem::path path = FilePath();
+  const TableType type = EffectiveTableType();
+  // The original stays open and exclusive, so nobody writes into what the rename will replace.
+  Close();
+  try {
+    original_ = factory_.open(path, type, OpenMode::Exclusive);
+  } catch (...) {
+    Open();  // another program holds it: the table goes on as it was
+    throw;
+  }
+  exclusive_ = true;
+  const std::filesystem::path directory = ReplacementDirectory(path);
+  try {
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directory(directory);
+    std::vector<std::filesystem::path> files{path};
+    for (const std::filesystem::path& companion : Companions(path, type)) {
+      if (std::filesystem::exists(companion)) files.push_back(companion);
+    }
+    for (const std::filesystem::path& file : files)
+      std::filesystem::copy_file(file, directory / file.filename());
+    std::unique_ptr<TableStorage> copy =
+        factory_.open(directory / path.filename(), type, OpenMode::Exclusive);
+    copy->emptyTable();
+    copy->flush();
+    replacementFiles_ = files;
+    replacing_ = true;
+    OpenOnStorage(std::move(copy));
+  } catch (const std::filesystem::filesystem_error& error) {
+    DiscardReplacement();
+    throw TableError("Table '" + DisplayName() + "' cannot be cleared: " + error.code().message());
+  } catch (...) {
+    DiscardReplacement();
+    throw;
+  }
+}
+
+void TTable::CommitReplacement() {
+  if (!replacing_) return;
+  const std::filesystem::path path = FilePath();
+  const std::filesystem::path directory = ReplacementDirectory(path);
+  DropPending();
+  std::unique_ptr<TableStorage> copy = std::move(storage_);
+  ResetCursorState();
+  try {
+    copy->close();  // flushed: a write error keeps the original as it was
+  } catch (...) {
+    copy.reset();
+    DiscardReplacement();
+    throw;
+  }
+  copy.reset();  // its lock goes with it
+  // Companions first, the table last: until the table's own rename the original opens whole.
+  std::error_code error;
+  for (auto file = replacementFiles_.rbegin(); file != replacementFiles_.rend(); ++file) {
+    std::filesystem::rename(directory / file->filename(), *file, error);
+    if (error) {
+      throw TableError("Table '" + DisplayName() + "' cannot be replaced by its cleared copy in " +
+                       directory.string() + ": " + error.message());
+    }
+  }
+  replacing_ = false;
+  replacementFiles_.clear();
+  std::unique_ptr<TableStorage> original = std::move(original_);
+  std::filesystem::remove_all(directory, error);
+  Open();
+  original->close();
+}
+
+void TTable::DiscardReplacement() {
+  const std::filesystem::path directory = ReplacementDirectory(FilePath());
+  if (replacing_ && storage_) {
+    DropPending();
+    std::unique_ptr<TableStorage> copy = std::move(storage_);
+    ResetCursorState();
+    try {
+      copy->close();
+    } catch (const TableError&) {
+      // Nothing of the copy is kept, so its own write errors do not matter.
+    }
+  }
+  replacing_ = false;
+  replacementFiles_.clear();
+  std::error_code error;
+  std::filesystem::remove_all(directory, error);
+  if (original_) OpenOnStorage(std::move(original_));
 }
 
 void TTable::CreateTable() {

@@ -142,6 +142,16 @@ class TTable {
   // Removes every record; structure and indexes stay. A closed table is opened exclusively for
   // it and closed again.
   void EmptyTable();
+  // Empties the open table without touching it: its files are copied into a directory beside it
+  // and the copy emptied; the table then works on the copy while the original stays whole and
+  // exclusively locked. CommitReplacement renames the copy's files over the original's (the
+  // table stays open, exclusively); DiscardReplacement drops the copy. A program killed before
+  // the commit leaves the original as it was. Raises TableError naming the cause; the table is
+  // then as before.
+  void BeginReplacement();
+  void CommitReplacement();
+  void DiscardReplacement();
+  bool Replacing() const { return replacing_; }
   // Creates the file from FieldDefs and IndexDefs, replacing a table of that name. The table must
   // be closed.
   void CreateTable();
@@ -247,6 +257,10 @@ class TTable {
   bool exclusive_ = false;
 
   std::unique_ptr<TableStorage> storage_;
+  // While replacing: the original, open and locked, and its files (the table's first).
+  std::unique_ptr<TableStorage> original_;
+  std::vector<std::filesystem::path> replacementFiles_;
+  bool replacing_ = false;
   std::vector<FieldDef> fieldDefs_;
   std::vector<IndexDef> indexDefs_;
   std::vector<TField> fields_;

@@ -2,19 +2,23 @@
 // messages the reference server receives, the path item, the exit statuses, the summary, the
 // format options and Ctrl+C.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/description_file.h"
@@ -568,6 +572,60 @@ TEST_F(CliRunTest, ConcurrentRunsOnOneTargetLoseNoRecord) {
   }
   EXPECT_EQ(RecordCount(Path("TGT.DBF")), converted) << refused << " runs refused";
   EXPECT_FALSE(fs::exists(Path("TGTKV.DBF")));
+}
+
+}  // namespace
+
+namespace {
+
+// A run that clears its target, killed at random moments: the target holds either all its old
+// records or the whole new result, never a part of either.
+TEST_F(CliRunTest, KilledClearingRunLeavesTheOldTargetWhole) {
+  constexpr int kOld = 200;
+  constexpr int kNew = 2000;
+  WriteSource(Path("SRC.DBF"), Codes(kNew));
+  std::mt19937 random(20261209);
+  for (const char* name : {"TGT.DB", "TGT.DBF"}) {
+    SCOPED_TRACE(name);
+    const fs::path target = Path(name);
+    fs::remove(target);
+    if (target.extension() == ".DB") {
+      WriteTarget(target);
+    } else {
+      WriteDbaseTarget(target);
+    }
+    {
+      TTable table;
+      table.SetTableName(target.string());
+      table.Open();
+      for (int code = 900001; code < 900001 + kOld; ++code) {
+        table.Append();
+        table.FieldByName("CODE").SetValue(Value::Integer(code));
+        table.Post();
+      }
+      table.Close();
+    }
+    // Each record costs a few hundred kilobytes of text, so that the kills meet a running
+    // conversion.
+    Description("SRC.DBF", name, "STR(LENGTH(REPLICATE(NAME,20000)))").WriteFile(Path("CONV.CNV"));
+    for (int round = 0; round < 6; ++round) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      const pid_t pid = Spawn({NOXCONV_PATH, "CONV.CNV", "AUTO"}, dir_.path(), null, null);
+      ::close(null);
+      std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
+      ::kill(pid, SIGKILL);
+      WaitStatus(pid);
+      TTable table;
+      table.SetTableName(target.string());
+      table.Open();
+      const std::size_t count = table.RecordCount();
+      if (count != static_cast<std::size_t>(kNew)) {
+        ASSERT_EQ(count, static_cast<std::size_t>(kOld)) << "round " << round;
+        for (table.First(); !table.Eof(); table.Next())
+          ASSERT_GE(std::stol(table.FieldByName("CODE").AsString()), 900001);
+      }
+    }
+  }
 }
 
 }  // namespace
