@@ -22,10 +22,8 @@
 #include <limits>
 #include <optional>
 #include <string_view>
-#include <utility>
 
 #include "host/date_time.h"
-#include "host/messages.h"
 #include "tables/dbase_io.h"
 #include "tables/dbase_memo.h"
 #include "tables/file_lock.h"
@@ -455,20 +453,11 @@ DbaseStorage::DbaseStorage(const std::filesystem::path& path, FileLock lock)
 }
 
 DbaseStorage::~DbaseStorage() {
-  try {
-    close();
-  } catch (const std::exception& error) {
-    host::ShowMessage(host::MessageKind::Error, error.what());
-  }
+  io::FlushAndCloseInDestructor(fd_, [this] { flush(); });
 }
 
 void DbaseStorage::close() {
-  if (fd_ < 0) return;
-  struct Release {
-    int& fd;
-    ~Release() { ::close(std::exchange(fd, -1)); }
-  } release{fd_};
-  flush();
+  io::FlushAndClose(fd_, [this] { flush(); });
 }
 
 void DbaseStorage::damaged(const std::string& what) const {

@@ -20,9 +20,7 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
-#include <utility>
 
-#include "host/messages.h"
 #include "tables/dbase_io.h"
 #include "tables/file_lock.h"
 #include "tables/paradox_format.h"
@@ -121,20 +119,11 @@ class ParadoxStorage final : public TableStorage {
   }
 
   ~ParadoxStorage() override {
-    try {
-      close();
-    } catch (const std::exception& error) {
-      host::ShowMessage(host::MessageKind::Error, error.what());
-    }
+    dbase_io::FlushAndCloseInDestructor(fd_, [this] { flush(); });
   }
 
   void close() override {
-    if (fd_ < 0) return;
-    struct Release {
-      int& fd;
-      ~Release() { ::close(std::exchange(fd, -1)); }
-    } release{fd_};
-    flush();
+    dbase_io::FlushAndClose(fd_, [this] { flush(); });
   }
 
   void prepareWrite() override { beginChange(); }

@@ -351,7 +351,6 @@ void TTable::BeginReplacement() {
         factory_.open(directory / path.filename(), type, OpenMode::Exclusive);
     copy->emptyTable();
     copy->flush();
-    replacementFiles_ = files;
     replacing_ = true;
     OpenOnStorage(std::move(copy));
   } catch (const std::filesystem::filesystem_error& error) {
@@ -378,17 +377,22 @@ void TTable::CommitReplacement() {
     throw;
   }
   copy.reset();  // its lock goes with it
-  // Companions first, the table last: until the table's own rename the original opens whole.
+  // Every file of the copy (a memo file may have been made during the run), companions first and
+  // the table last: until the table's own rename the original opens whole.
   std::error_code error;
-  for (auto file = replacementFiles_.rbegin(); file != replacementFiles_.rend(); ++file) {
-    std::filesystem::rename(directory / file->filename(), *file, error);
-    if (error) {
-      throw TableError("Table '" + DisplayName() + "' cannot be replaced by its cleared copy in " +
-                       directory.string() + ": " + error.message());
-    }
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    if (entry.path().filename() != path.filename()) files.push_back(entry.path());
+  }
+  files.push_back(directory / path.filename());
+  for (const std::filesystem::path& file : files) {
+    if (!error) std::filesystem::rename(file, path.parent_path() / file.filename(), error);
+  }
+  if (error) {
+    throw TableError("Table '" + DisplayName() + "' cannot be replaced by its cleared copy in " +
+                     directory.string() + ": " + error.message());
   }
   replacing_ = false;
-  replacementFiles_.clear();
   std::unique_ptr<TableStorage> original = std::move(original_);
   std::filesystem::remove_all(directory, error);
   Open();
@@ -408,7 +412,6 @@ void TTable::DiscardReplacement() {
     }
   }
   replacing_ = false;
-  replacementFiles_.clear();
   std::error_code error;
   std::filesystem::remove_all(directory, error);
   if (original_) OpenOnStorage(std::move(original_));

@@ -257,9 +257,8 @@ class TTable {
   bool exclusive_ = false;
 
   std::unique_ptr<TableStorage> storage_;
-  // While replacing: the original, open and locked, and its files (the table's first).
+  // While replacing: the original, open and locked.
   std::unique_ptr<TableStorage> original_;
-  std::vector<std::filesystem::path> replacementFiles_;
   bool replacing_ = false;
   std::vector<FieldDef> fieldDefs_;
   std::vector<IndexDef> indexDefs_;

@@ -200,7 +200,7 @@ class CliRunTest : public ::testing::Test {
     return codes;
   }
 
-  // An empty Paradox target keyed by CODE.
+  // An empty target: Paradox keyed by CODE, or dBase (.DBF) without an index.
   static void WriteTarget(const fs::path& path) {
     TTable table;
     table.SetTableName(path.string());
@@ -208,18 +208,9 @@ class CliRunTest : public ::testing::Test {
                          {"NAME", FieldType::String, 20},
                          {"QTY", FieldType::Integer},
                          {"NOTE", FieldType::String, 30}};
-    table.IndexDefs() = {{"", "CODE", nox::tables::ixPrimary | nox::tables::ixUnique}};
-    table.CreateTable();
-  }
-
-  // An empty dBase target without an index, with the fields of WriteTarget.
-  static void WriteDbaseTarget(const fs::path& path) {
-    TTable table;
-    table.SetTableName(path.string());
-    table.FieldDefs() = {{"CODE", FieldType::Integer},
-                         {"NAME", FieldType::String, 20},
-                         {"QTY", FieldType::Integer},
-                         {"NOTE", FieldType::String, 30}};
+    if (path.extension() == ".DB") {
+      table.IndexDefs() = {{"", "CODE", nox::tables::ixPrimary | nox::tables::ixUnique}};
+    }
     table.CreateTable();
   }
 
@@ -501,11 +492,7 @@ TEST_F(CliRunTest, FullDiskFailsTheRunNamingTheCause) {
     SmallDisk disk(Path("disk"), "64k");
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
     const fs::path target = Path("disk") / c.target;
-    if (fs::path(c.target).extension() == ".DBF") {
-      WriteDbaseTarget(target);
-    } else {
-      WriteTarget(target);
-    }
+    WriteTarget(target);
     WriteSource(Path("SRC.DBF"), Codes(c.records));
     DescriptionText text = Description("SRC.DBF", target.string());
     text.SetValue(DescriptionLine::ClearTarget, "FALSE");
@@ -518,6 +505,12 @@ TEST_F(CliRunTest, FullDiskFailsTheRunNamingTheCause) {
     for (const auto& entry : fs::directory_iterator(Path("disk"))) {
       EXPECT_EQ(entry.path().filename().string().find("KV"), std::string::npos) << entry.path();
     }
+    // A table that cannot be made on the full disk leaves nothing behind.
+    TTable fresh;
+    fresh.SetTableName((Path("disk") / "NEW.DB").string());
+    fresh.FieldDefs() = {{"CODE", FieldType::Integer}};
+    EXPECT_THROW(fresh.CreateTable(), nox::tables::TableError);
+    EXPECT_FALSE(fs::exists(Path("disk") / "NEW.DB"));
   }
 }
 
@@ -543,7 +536,7 @@ TEST_F(CliRunTest, ConcurrentRunsOnOneTargetLoseNoRecord) {
   constexpr int kRecords = 300;
   constexpr int kRounds = 15;
   WriteSource(Path("SRC.DBF"), Codes(kRecords));
-  WriteDbaseTarget(Path("TGT.DBF"));
+  WriteTarget(Path("TGT.DBF"));
   DescriptionText text = Description("SRC.DBF", "TGT.DBF");
   text.SetValue(DescriptionLine::ClearTarget, "FALSE");
   text.WriteFile(Path("CONV.CNV"));
@@ -589,11 +582,7 @@ TEST_F(CliRunTest, KilledClearingRunLeavesTheOldTargetWhole) {
     SCOPED_TRACE(name);
     const fs::path target = Path(name);
     fs::remove(target);
-    if (target.extension() == ".DB") {
-      WriteTarget(target);
-    } else {
-      WriteDbaseTarget(target);
-    }
+    WriteTarget(target);
     {
       TTable table;
       table.SetTableName(target.string());
