@@ -16,6 +16,7 @@
 #include "formula/named_window.h"
 #include "host/messages.h"
 #include "link/caller_link.h"
+#include "tables/table.h"
 
 namespace nox::cli {
 namespace {
@@ -159,6 +160,57 @@ std::string Summary(convert::Workspace& workspace, const convert::ConversionRun&
   return text;
 }
 
+// Closes every table explicitly, so that a write error at the very end is reported here rather than
+// lost in a destructor. Gives false when one failed.
+bool CloseTables(convert::Workspace& workspace, Console& console) {
+  bool closed = true;
+  for (tables::TTable* table : {&workspace.TableTarget, &workspace.TableKeyViol,
+                                &workspace.TableSource, &workspace.TablKursVal}) {
+    try {
+      table->Close();
+    } catch (const std::exception& error) {
+      console.ShowMessage(host::MessageKind::Error, error.what());
+      closed = false;
+    }
+  }
+  return closed;
+}
+
+// Runs the loaded description to its end; the tables stay open.
+int RunLoaded(convert::Workspace& workspace, convert::ConversionRun& run, Console& console,
+              link::CallerConversations* link, std::string& summary) {
+  if (!run.Show()) return kRunBadDescription;  // automatic: a good description starts the run
+  while (run.IsRunning()) {
+    if (interrupted != 0) {
+      run.Cancel();
+      break;
+    }
+    run.RunBatch();
+    if (link != nullptr) link->ProcessIncoming();
+    console.Progress(run, false);
+  }
+
+  switch (run.State()) {
+    case convert::RunState::Complete:
+      console.Progress(run, true);
+      console.EndLine();
+      summary = Summary(workspace, run);
+      return kRunComplete;
+    case convert::RunState::Cancelled: {
+      std::string note = "cancelled after ";
+      note.append(std::to_string(run.ProcessedCount()))
+          .append(" of ")
+          .append(std::to_string(run.SourceCount()))
+          .append(" records");
+      console.Note(note);
+      summary = Summary(workspace, run);
+      return kRunCancelled;
+    }
+    default:  // the error was shown by the run
+      return run.Failure() == convert::RunFailure::TableUnavailable ? kRunMissingTable : kRunFailed;
+  }
+}
+
 // Loads the description and runs it to its end. The link, when open, carries the run's messages.
 int Convert(const std::string& descriptionPath, link::CallerConversations* link, Console& console,
             std::ostream& out) {
@@ -185,36 +237,12 @@ int Convert(const std::string& descriptionPath, link::CallerConversations* link,
   LinkObserver observer(link, inputs.messageName);
   run.SetObserver(&observer);
 
-  if (!run.Show()) return kRunBadDescription;  // automatic: a good description starts the run
-  while (run.IsRunning()) {
-    if (interrupted != 0) {
-      run.Cancel();
-      break;
-    }
-    run.RunBatch();
-    if (link != nullptr) link->ProcessIncoming();
-    console.Progress(run, false);
-  }
-
-  switch (run.State()) {
-    case convert::RunState::Complete:
-      console.Progress(run, true);
-      console.EndLine();
-      out << Summary(workspace, run) << '\n' << std::flush;
-      return kRunComplete;
-    case convert::RunState::Cancelled: {
-      std::string note = "cancelled after ";
-      note.append(std::to_string(run.ProcessedCount()))
-          .append(" of ")
-          .append(std::to_string(run.SourceCount()))
-          .append(" records");
-      console.Note(note);
-      out << Summary(workspace, run) << '\n' << std::flush;
-      return kRunCancelled;
-    }
-    default:
-      return kRunFailed;  // the error was shown by the run
-  }
+  std::string summary;
+  int status = RunLoaded(workspace, run, console, link, summary);
+  // The summary counts records on disk: it is printed only once every table closed cleanly.
+  if (!CloseTables(workspace, console) && status != kRunMissingTable) status = kRunFailed;
+  if (!summary.empty() && status != kRunFailed) out << summary << '\n' << std::flush;
+  return status;
 }
 
 constexpr std::string_view kInteractiveNote =

@@ -16,9 +16,10 @@ enum RunStatus : int {
   kRunUsage = 2,
   kRunBadDescription =
       3,                 // the description cannot be read or is malformed, or names unknown fields
-  kRunMissingTable = 4,  // the source or target table cannot be opened
+  kRunMissingTable = 4,  // a table cannot be opened or written (read-only, locked, named twice)
   kRunCancelled = 5,     // interrupted (Ctrl+C): the current batch was finished first
-  kRunFailed = 6,        // the run could not start, or a record could not be filled or stored
+  kRunFailed = 6,  // the run could not start, a record could not be filled or stored, or a table
+                   // could not be written
 };
 
 // Options of the runner besides the positional arguments.

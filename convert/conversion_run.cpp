@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 #include "convert/description_file.h"
@@ -31,6 +33,12 @@ std::string ErrorText(const std::exception& error) {
   std::string text = error.what();
   if (text.empty()) text = "Unknown error";
   return text;
+}
+
+// Two names of one file (another spelling, a link): by device and inode.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
 }
 
 }  // namespace
@@ -229,22 +237,62 @@ void ConversionRun::ApplyFilter() {
   source.SetFiltered(true);
 }
 
+// The target is emptied in a copy beside it, which replaces it when the run ends: a program
+// killed before leaves the old target whole.
 void ConversionRun::ClearTarget() {
-  tables::TTable& target = *inputs_.target;
-  target.Close();
-  target.SetExclusive(true);
+  inputs_.target->BeginReplacement();
+}
+
+// Puts the cleared target in place (completion, cancel or failure: what was stored stays). Gives
+// the error text when that failed; the old target is then whole.
+std::string ConversionRun::EndReplacement() {
+  if (!inputs_.target->Replacing()) return {};
   try {
-    target.Open();
+    inputs_.target->CommitReplacement();
+  } catch (const std::exception& error) {
+    return ErrorText(error);
+  }
+  return {};
+}
+
+// The run never deletes, replaces or writes a file it reads or writes under another name.
+void ConversionRun::CheckDistinctTables() {
+  const std::filesystem::path source = inputs_.source->FilePath();
+  const std::filesystem::path target = inputs_.target->FilePath();
+  const std::filesystem::path keyViolations = inputs_.keyViolations->FilePath();
+  if (SameFile(source, target)) {
+    throw tables::TableError(std::string(workspace_messages::kSameFile));
+  }
+  const std::string name = keyViolations.filename().string();
+  if (SameFile(keyViolations, source)) {
+    throw tables::TableError("The key-violation table '" + name +
+                             "' of the target is the source table, and the run would replace "
+                             "it: convert from a copy of it");
+  }
+  if (SameFile(keyViolations, target)) {
+    throw tables::TableError("The target table '" + name +
+                             "' is its own key-violation table, and the run would replace it: "
+                             "convert into a table of another name");
+  }
+}
+
+// Everything the run writes is checked before the first record: a table that cannot be written
+// stops the run here, not record by record.
+void ConversionRun::PrepareTables(const std::string& targetFileName) {
+  tables::TTable& keyViolations = *inputs_.keyViolations;
+  if (!keyViolations.Active()) {
+    NameKeyViolationTable(keyViolations, inputs_.targetDirectory, targetFileName);
+  }
+  CheckDistinctTables();
+  if (clearOption_) ClearTarget();
+  try {
+    inputs_.target->PrepareWrite();
+    // No key-violation file of an earlier program run may be left.
+    if (!keyViolations.Active()) keyViolations.DeleteTable();
   } catch (...) {
-    // Another user holds the table: open it shared again so that the workspace keeps its target.
-    target.SetExclusive(false);
-    try {
-      target.Open();
-    } catch (...) {
-    }
+    if (inputs_.target->Replacing()) inputs_.target->DiscardReplacement();  // not cleared
     throw;
   }
-  target.EmptyTable();
 }
 
 bool ConversionRun::Start() {
@@ -254,6 +302,8 @@ bool ConversionRun::Start() {
   state_ = RunState::Starting;
   SetMessage(run_messages::kCountingRecords, MessageColour::Black);
   Notify();
+  std::string targetFileName = targetParts_.name;
+  targetFileName.append(targetParts_.extension);
   try {
     PrepareRelations();
     std::vector<std::string> packFields =
@@ -271,22 +321,17 @@ bool ConversionRun::Start() {
     targetCount_ = inputs_.target->QuickRecordCount();
     countsVisible_ = true;
     Notify();
-
-    if (clearOption_) ClearTarget();
-
-    std::string targetFileName = targetParts_.name;
-    targetFileName.append(targetParts_.extension);
     capture_->SetTargetFile(inputs_.targetDirectory, targetFileName);
     capture_->SetPackFields(std::move(packFields));
-    tables::TTable& keyViolations = *inputs_.keyViolations;
-    if (!keyViolations.Active()) {
-      // No key-violation file of an earlier program run may be left.
-      NameKeyViolationTable(keyViolations, inputs_.targetDirectory, targetFileName);
-      keyViolations.DeleteTable();
-    }
     inputs_.source->First();
   } catch (const std::exception& error) {
     Fail(ErrorText(error));
+    return false;
+  }
+  try {
+    PrepareTables(targetFileName);
+  } catch (const std::exception& error) {
+    Fail(ErrorText(error), RunFailure::TableUnavailable);
     return false;
   }
 
@@ -299,6 +344,7 @@ bool ConversionRun::Start() {
   refusedCount_ = 0;
   reportThreshold_ = 10;
   lastError_.clear();
+  failure_ = RunFailure::None;
   startSecond_ = NowSeconds();
   state_ = RunState::Running;
   Notify();
@@ -354,7 +400,11 @@ bool ConversionRun::ProcessRecord() {
   } catch (const std::exception& error) {
     capture_->SetArmed(false);
     target.Cancel();
-    Fail(ErrorText(error));
+    std::string text = "Source record ";
+    text.append(std::to_string(processed_))
+        .append(" could not be stored: ")
+        .append(ErrorText(error));
+    Fail(std::move(text));
     return false;
   }
   capture_->SetArmed(false);
@@ -413,7 +463,25 @@ void ConversionRun::OnRefused() {
   Notify();
 }
 
+// The counts shown are of records on disk: a table that cannot be written to the end fails the
+// run instead of completing it.
+bool ConversionRun::FlushTables() {
+  try {
+    inputs_.target->FlushBuffers();
+    if (inputs_.keyViolations->Active()) inputs_.keyViolations->FlushBuffers();
+  } catch (const std::exception& error) {
+    Fail(ErrorText(error));
+    return false;
+  }
+  return true;
+}
+
 void ConversionRun::Complete() {
+  if (!FlushTables()) return;
+  if (std::string error = EndReplacement(); !error.empty()) {
+    Fail(std::move(error));
+    return;
+  }
   state_ = RunState::Complete;
   timeVisible_ = false;
   shownProcessed_ = processed_;
@@ -433,11 +501,18 @@ bool ConversionRun::Cancel() {
   SetMessage(run_messages::kTerminated, MessageColour::Red);
   Poke(": Convertation terminated by user.");
   Notify();
+  if (FlushTables()) {
+    if (std::string error = EndReplacement(); !error.empty()) Fail(std::move(error));
+  }
   return true;
 }
 
-void ConversionRun::Fail(std::string text) {
+void ConversionRun::Fail(std::string text, RunFailure failure) {
+  if (std::string error = EndReplacement(); !error.empty()) {
+    text.append("\r\rThe cleared target could not be put in place: ").append(error);
+  }
   state_ = RunState::Failed;
+  failure_ = failure;
   barColour_ = BarColour::Red;
   SetMessage(text, MessageColour::Red);
   lastError_ = std::move(text);

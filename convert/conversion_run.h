@@ -66,9 +66,15 @@ struct ConversionInputs {
 // message name, the modes and the window.
 ConversionInputs WorkspaceInputs(convert::Workspace& workspace);
 
-// Failed: a record could not be filled or stored, or the run could not start; the error was shown
-// through host::ShowMessage and Start() may be called again.
+// Failed: a record could not be filled or stored, the tables could not be written, or the run
+// could not start; the error was shown through host::ShowMessage and Start() may be called again.
 enum class RunState { Ready, Starting, Running, Complete, Cancelled, Failed };
+
+// Why a run failed. TableUnavailable: a table cannot be written at all (read-only, locked by
+// another program, one file named as two of the run's tables); the run stopped before its first
+// record. Error: anything else (a faulty filter, a record that could not be filled or stored, a
+// write error).
+enum class RunFailure { None, TableUnavailable, Error };
 
 enum class MessageColour { Black, Green, Red };
 enum class BarColour { Navy, Red };
@@ -134,6 +140,7 @@ class ConversionRun {
   bool Described() const { return described_; }
   // The text of the last error that stopped or refused the run (empty when none).
   const std::string& LastError() const { return lastError_; }
+  RunFailure Failure() const { return failure_; }
 
   // --- What the window shows ---
   const PathParts& SourceParts() const { return sourceParts_; }
@@ -173,12 +180,16 @@ class ConversionRun {
   void PrepareRelations();
   void ApplyFilter();
   void ClearTarget();
+  std::string EndReplacement();
+  void CheckDistinctTables();
+  void PrepareTables(const std::string& targetFileName);
+  bool FlushTables();
   bool ProcessRecord();  // false ends the tick
   void FillRecord();
   tables::Value RelationValue(PreparedRelation& relation);
   void BatchEnd();
   void Complete();
-  void Fail(std::string text);
+  void Fail(std::string text, RunFailure failure = RunFailure::Error);
   void OnRefused();
   void UpdateTime();
 
@@ -190,6 +201,7 @@ class ConversionRun {
   bool described_ = false;
   bool inBatch_ = false;
   std::string lastError_;
+  RunFailure failure_ = RunFailure::None;
 
   PathParts sourceParts_;
   PathParts targetParts_;

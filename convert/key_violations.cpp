@@ -37,7 +37,7 @@ long double PackNumber(const Value& value, bool& integral) {
       if (!number) {
         std::string text = "'";
         text.append(value.text()).append("' is not a valid number");
-        throw tables::TableError(text);
+        throw tables::RecordRefused(text);
       }
       integral = std::trunc(*number) == *number && std::fabs(*number) < 9.0e18L;
       return *number;
@@ -46,7 +46,7 @@ long double PackNumber(const Value& value, bool& integral) {
     case Value::Kind::Null:
       break;
   }
-  throw tables::TableError("A logical value cannot be summed");
+  throw tables::RecordRefused("A logical value cannot be summed");
 }
 
 }  // namespace
@@ -131,7 +131,9 @@ void KeyViolationCapture::SetTargetFile(std::string targetDirectory, std::string
 void KeyViolationCapture::TableKeyViolPostError(tables::TTable& /*table*/,
                                                 const tables::TableError& /*error*/,
                                                 tables::PostErrorAction& action) {
-  action = tables::PostErrorAction::Abort;
+  // Its error goes to the target's handler, which stops the run with it: dropping it silently
+  // would lose the record.
+  action = tables::PostErrorAction::Fail;
 }
 
 void KeyViolationCapture::SetUpTable() {
@@ -185,10 +187,11 @@ void KeyViolationCapture::Pack() {
 }
 
 void KeyViolationCapture::TableTargetPostError(tables::TTable& /*table*/,
-                                               const tables::TableError& /*error*/,
+                                               const tables::TableError& error,
                                                tables::PostErrorAction& action) {
-  if (!armed_ || handling_) {
-    // Not the run's post, or the packed record's own post: let it raise (packing cancels it).
+  // Not the run's post, the packed record's own post, or a table that failed rather than a
+  // record it refused (the disk, the lock): let it raise. Only refused records are captured.
+  if (!armed_ || handling_ || dynamic_cast<const tables::RecordRefused*>(&error) == nullptr) {
     action = tables::PostErrorAction::Fail;
     return;
   }
@@ -209,33 +212,33 @@ void KeyViolationCapture::TableTargetPostError(tables::TTable& /*table*/,
   }
   if (onRefused_) onRefused_();
 
-  // The record is filled completely before anything else may fail, so it is stored whole or not.
-  bool filled = false;
+  // The record is filled completely before anything else may fail, so it is stored whole or not,
+  // and it is stored before packing, so that its amounts are never added without it.
+  bool stored = false;
   if (!failure) {
     try {
       keyViolations_.Append();
       FillKeyViolationRecord();
-      filled = true;
-    } catch (...) {
+      keyViolations_.Post();
+      stored = true;
+    } catch (const std::exception& kvError) {
       keyViolations_.Cancel();
-      failure = std::current_exception();
+      std::string text = error.what();
+      text.append(", and the key-violation table '")
+          .append(keyViolations_.TableName())
+          .append("' refused it too: ")
+          .append(kvError.what());
+      failure = std::make_exception_ptr(tables::TableError(text));
     }
   }
-  if (filled && !packFields_.empty()) {
+  if (stored && !packFields_.empty()) {
     try {
       Pack();
+    } catch (const tables::RecordRefused&) {
+      target_.Cancel();  // amounts that cannot be added leave the target record as it was
     } catch (...) {
-      target_.Cancel();  // a failed packing leaves the target record as it was
-    }
-  }
-  if (filled) {
-    try {
-      keyViolations_.Post();
-    } catch (const tables::AbortError&) {
-      // Not reported.
-    } catch (...) {
-      keyViolations_.Cancel();
-      if (!failure) failure = std::current_exception();
+      target_.Cancel();
+      failure = std::current_exception();  // the target failed: the run stops
     }
   }
   source_.Next();

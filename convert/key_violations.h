@@ -62,13 +62,17 @@ class KeyViolationCapture {
   // Called after the refused record was cancelled, before it is stored (the window refreshes).
   void SetOnRefused(std::function<void()> onRefused) { onRefused_ = std::move(onRefused); }
 
-  // The target's OnPostError: always aborts the post. The refused record is cancelled, stored once
-  // in the key-violation table and packed; the source moves to its next record whatever happens.
-  // An error while setting up or filling the key-violation table is raised after that (the record
-  // is then not stored); a failure while packing leaves the target record as it was.
+  // The target's OnPostError. A record the target refuses for its content (tables::RecordRefused)
+  // is cancelled, stored once in the key-violation table, then packed, and the post aborts; the
+  // source moves to its next record whatever happens. Any other error (the disk, the lock) is a
+  // failure of the target and is raised as it is. An error while setting up, filling or storing
+  // the key-violation record is raised after that (the record is then stored nowhere, so the run
+  // must stop); amounts packing cannot add leave the target record as it was, and a target that
+  // fails while packing raises its error.
   void TableTargetPostError(tables::TTable& table, const tables::TableError& error,
                             tables::PostErrorAction& action);
-  // The key-violation table's OnPostError: aborts silently.
+  // The key-violation table's OnPostError: lets the error raise, so that the target's handler
+  // reports the record that could be stored nowhere.
   static void TableKeyViolPostError(tables::TTable& table, const tables::TableError& error,
                                     tables::PostErrorAction& action);
 

@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <utility>
 
+#include "host/messages.h"
 #include "tables/storage.h"
 
 namespace nox::tables::dbase_io {
@@ -72,6 +75,23 @@ std::uint64_t FileSize(int fd, const std::string& context) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) Fail(context);
   return static_cast<std::uint64_t>(info.st_size);
+}
+
+void FlushAndClose(int& fd, const std::function<void()>& flush) {
+  if (fd < 0) return;
+  struct Release {
+    int& fd;
+    ~Release() { ::close(std::exchange(fd, -1)); }
+  } release{fd};
+  flush();
+}
+
+void FlushAndCloseInDestructor(int& fd, const std::function<void()>& flush) noexcept {
+  try {
+    FlushAndClose(fd, flush);
+  } catch (const std::exception& error) {
+    host::ShowMessage(host::MessageKind::Error, error.what());
+  }
 }
 
 }  // namespace nox::tables::dbase_io

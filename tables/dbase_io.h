@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace nox::tables::dbase_io {
@@ -24,6 +25,11 @@ void WriteAt(int fd, const void* data, std::size_t size, std::uint64_t offset,
 void Truncate(int fd, std::uint64_t size, const std::string& context);
 void Sync(int fd, const std::string& context);
 std::uint64_t FileSize(int fd, const std::string& context);
+// Runs flush, then closes the descriptor (set to -1) whether or not flush raised; raises flush's
+// error. A closed descriptor does nothing.
+void FlushAndClose(int& fd, const std::function<void()>& flush);
+// The same for a destructor, which cannot raise: the error is reported through host::ShowMessage.
+void FlushAndCloseInDestructor(int& fd, const std::function<void()>& flush) noexcept;
 
 inline std::uint32_t GetU32(const unsigned char* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |

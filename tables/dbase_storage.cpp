@@ -367,6 +367,8 @@ class DbaseStorage final : public TableStorage {
   std::size_t updateRecord(std::size_t position, const Record& record) override;
   void emptyTable() override;
   void flush() override;
+  void prepareWrite() override;
+  void close() override;
 
  private:
   [[noreturn]] void damaged(const std::string& what) const;
@@ -378,7 +380,6 @@ class DbaseStorage final : public TableStorage {
   void encodeFields(const Record& record, char* out, bool memos);
   void encodeField(std::size_t index, const Value& value, char* out);
   [[noreturn]] void doesNotFit(std::size_t index, const Value& value) const;
-  void prepareWrite();
   void writePending();
   void writeHeaderCount();
   void fault(const std::string& what) { faults_ += (faults_.empty() ? "" : "; ") + what; }
@@ -448,12 +449,11 @@ DbaseStorage::DbaseStorage(const std::filesystem::path& path, FileLock lock)
 }
 
 DbaseStorage::~DbaseStorage() {
-  try {
-    flush();
-  } catch (const TableError&) {
-    // Closing cannot report; what was flushed before stays consistent on disk.
-  }
-  ::close(fd_);
+  io::FlushAndCloseInDestructor(fd_, [this] { flush(); });
+}
+
+void DbaseStorage::close() {
+  io::FlushAndClose(fd_, [this] { flush(); });
 }
 
 void DbaseStorage::damaged(const std::string& what) const {
@@ -760,8 +760,8 @@ void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out
 }
 
 void DbaseStorage::doesNotFit(std::size_t index, const Value& value) const {
-  throw TableError("Value " + ValueText(value) + " does not fit field '" + defs_[index].name +
-                   "' " + NativeTypeText(columns_[index]) + " of table '" + name_ + "'");
+  throw RecordRefused("Value " + ValueText(value) + " does not fit field '" + defs_[index].name +
+                      "' " + NativeTypeText(columns_[index]) + " of table '" + name_ + "'");
 }
 
 void DbaseStorage::encodeField(std::size_t index, const Value& value, char* out) {

@@ -31,7 +31,7 @@ constexpr double kMsPerDay = 86400000.0;
 }
 
 [[noreturn]] void CannotStore(const FieldLayout& field, const std::string& what) {
-  throw TableError("Field '" + field.def.name + "': " + what);
+  throw RecordRefused("Field '" + field.def.name + "': " + what);
 }
 
 struct TypeInfo {

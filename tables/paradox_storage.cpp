@@ -121,13 +121,14 @@ class ParadoxStorage final : public TableStorage {
   }
 
   ~ParadoxStorage() override {
-    try {
-      flush();
-    } catch (const TableError&) {
-      // A destructor cannot report; flush() is where callers see write errors.
-    }
-    if (fd_ >= 0) ::close(fd_);
+    dbase_io::FlushAndCloseInDestructor(fd_, [this] { flush(); });
   }
+
+  void close() override {
+    dbase_io::FlushAndClose(fd_, [this] { flush(); });
+  }
+
+  void prepareWrite() override { beginChange(); }
 
   TableType type() const override { return TableType::Paradox; }
   std::string formatLevel() const override { return ParadoxLevelName(header_.fileVersion); }

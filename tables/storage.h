@@ -22,10 +22,18 @@ class TableError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A post refused because the record's primary key already exists; its text is "Key violation".
-class KeyViolation : public TableError {
+// A record the table refuses for its content: a key that exists, a required value missing, a value
+// its field cannot hold. The table is left unchanged. Every other error of a post (the disk, the
+// lock, a damaged file) is a failure of the table, not of the record.
+class RecordRefused : public TableError {
  public:
-  KeyViolation() : TableError("Key violation") {}
+  using TableError::TableError;
+};
+
+// A post refused because the record's primary key already exists; its text is "Key violation".
+class KeyViolation : public RecordRefused {
+ public:
+  KeyViolation() : RecordRefused("Key violation") {}
 };
 
 using Record = std::vector<Value>;  // one value per field, in field order
@@ -64,6 +72,13 @@ class TableStorage {
   virtual void emptyTable() = 0;
   // Makes everything posted so far durable and the files consistent on disk.
   virtual void flush() = 0;
+  // Before the first change: takes the table for writing (the exclusive lock) and checks that its
+  // files can be written. Raises TableError naming the cause; the table is unchanged then.
+  virtual void prepareWrite() {}
+  // Flushes and closes the files (the lock goes when the storage is destroyed). Raises the flush's
+  // error after closing them; the storage is closed either way. A storage destroyed without close() closes itself and reports a failure
+  // through host::ShowMessage, as a destructor cannot raise it: callers close explicitly.
+  virtual void close() { flush(); }
 };
 
 }  // namespace nox::tables

@@ -1,10 +1,13 @@
 #include "tables/table.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <system_error>
 
 #include "host/messages.h"
 #include "tables/engine_config.h"
+#include "tables/file_lock.h"
 #include "tables/filter.h"
 #include "tables/key_order.h"
 #include "tables/path_lookup.h"
@@ -62,22 +65,34 @@ std::unique_ptr<TableStorage> CreateFile(const std::filesystem::path& path, Tabl
                                   : CreateParadoxStorage(path, fields, indexes);
 }
 
+// The memo and index files that go with a table, in either letter case.
+std::vector<std::filesystem::path> Companions(const std::filesystem::path& path, TableType type) {
+  const std::vector<std::string> extensions =
+      type == TableType::DBase ? std::vector<std::string>{".dbt", ".mdx", ".DBT", ".MDX"}
+                               : std::vector<std::string>{".px", ".mb", ".PX", ".MB"};
+  std::vector<std::filesystem::path> companions;
+  for (const std::string& extension : extensions) {
+    std::filesystem::path companion = path;
+    companion.replace_extension(extension);
+    companions.push_back(std::move(companion));
+  }
+  return companions;
+}
+
 bool RemoveFile(const std::filesystem::path& path, TableType type) {
   std::error_code error;
+  {
+    // A table another program has open is not deleted under it.
+    std::optional<FileLock> lock;
+    if (std::filesystem::exists(path, error)) lock.emplace(path, OpenMode::Exclusive);
+  }
   const bool existed = std::filesystem::remove(path, error);
   if (error) {
     throw TableError("Table '" + path.filename().string() +
                      "' cannot be deleted: " + error.message());
   }
-  // The memo and index companions go with it, in either letter case.
-  const std::vector<std::string> companions =
-      type == TableType::DBase ? std::vector<std::string>{".dbt", ".mdx", ".DBT", ".MDX"}
-                               : std::vector<std::string>{".px", ".mb", ".PX", ".MB"};
-  for (const std::string& extension : companions) {
-    std::filesystem::path companion = path;
-    companion.replace_extension(extension);
+  for (const std::filesystem::path& companion : Companions(path, type))
     std::filesystem::remove(companion, error);
-  }
   return existed;
 }
 
@@ -134,8 +149,9 @@ TTable::TTable(StorageFactory factory) : factory_(std::move(factory)) {}
 TTable::~TTable() {
   try {
     Close();
-  } catch (...) {
-    // A destructor cannot report; Close already dropped the table.
+  } catch (const std::exception& error) {
+    // Callers close explicitly to see this; a destructor can only pass it on.
+    host::ShowMessage(host::MessageKind::Error, error.what());
   }
 }
 
@@ -254,11 +270,22 @@ void TTable::ResetCursorState() {
 }
 
 void TTable::Close() {
+  if (replacing_) DiscardReplacement();  // an unfinished replacement leaves the original
   if (!storage_) return;
   DropPending();
   std::unique_ptr<TableStorage> storage = std::move(storage_);
   ResetCursorState();
-  storage->flush();
+  storage->close();
+}
+
+void TTable::FlushBuffers() {
+  RequireActive();
+  storage_->flush();
+}
+
+void TTable::PrepareWrite() {
+  RequireActive();
+  storage_->prepareWrite();
 }
 
 void TTable::SetActive(bool active) {
@@ -273,7 +300,7 @@ void TTable::EmptyTable() {
   if (!storage_) {
     auto storage = factory_.open(FilePath(), EffectiveTableType(), OpenMode::Exclusive);
     storage->emptyTable();
-    storage->flush();
+    storage->close();
     return;
   }
   DropPending();
@@ -283,13 +310,136 @@ void TTable::EmptyTable() {
   First();
 }
 
+// --- Replacing the whole table ---
+
+namespace {
+
+// The directory beside a table where its replacement is built; its files keep their own names,
+// so that the storages find their companions as they would in place.
+std::filesystem::path ReplacementDirectory(const std::filesystem::path& table) {
+  std::filesystem::path directory = table.has_parent_path() ? table.parent_path() : ".";
+  return directory / ("." + table.filename().string() + ".clearing-" + std::to_string(::getpid()));
+}
+
+}  // namespace
+
+void TTable::BeginReplacement() {
+  RequireActive();
+  if (replacing_) throw TableError("Table '" + DisplayName() + "' is already being replaced");
+  DropPending();
+  const std::filesystem::path path = FilePath();
+  const TableType type = EffectiveTableType();
+  // The original stays open and exclusive, so nobody writes into what the rename will replace.
+  Close();
+  try {
+    original_ = factory_.open(path, type, OpenMode::Exclusive);
+  } catch (...) {
+    Open();  // another program holds it: the table goes on as it was
+    throw;
+  }
+  exclusive_ = true;
+  const std::filesystem::path directory = ReplacementDirectory(path);
+  try {
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directory(directory);
+    std::vector<std::filesystem::path> files{path};
+    for (const std::filesystem::path& companion : Companions(path, type)) {
+      if (std::filesystem::exists(companion)) files.push_back(companion);
+    }
+    for (const std::filesystem::path& file : files)
+      std::filesystem::copy_file(file, directory / file.filename());
+    std::unique_ptr<TableStorage> copy =
+        factory_.open(directory / path.filename(), type, OpenMode::Exclusive);
+    copy->emptyTable();
+    copy->flush();
+    replacing_ = true;
+    OpenOnStorage(std::move(copy));
+  } catch (const std::filesystem::filesystem_error& error) {
+    DiscardReplacement();
+    throw TableError("Table '" + DisplayName() + "' cannot be cleared: " + error.code().message());
+  } catch (...) {
+    DiscardReplacement();
+    throw;
+  }
+}
+
+void TTable::CommitReplacement() {
+  if (!replacing_) return;
+  const std::filesystem::path path = FilePath();
+  const std::filesystem::path directory = ReplacementDirectory(path);
+  DropPending();
+  std::unique_ptr<TableStorage> copy = std::move(storage_);
+  ResetCursorState();
+  try {
+    copy->close();  // flushed: a write error keeps the original as it was
+  } catch (...) {
+    copy.reset();
+    DiscardReplacement();
+    throw;
+  }
+  copy.reset();  // its lock goes with it
+  // Every file of the copy (a memo file may have been made during the run), companions first and
+  // the table last: until the table's own rename the original opens whole.
+  std::error_code error;
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    if (entry.path().filename() != path.filename()) files.push_back(entry.path());
+  }
+  files.push_back(directory / path.filename());
+  for (const std::filesystem::path& file : files) {
+    if (!error) std::filesystem::rename(file, path.parent_path() / file.filename(), error);
+  }
+  if (error) {
+    throw TableError("Table '" + DisplayName() + "' cannot be replaced by its cleared copy in " +
+                     directory.string() + ": " + error.message());
+  }
+  replacing_ = false;
+  std::unique_ptr<TableStorage> original = std::move(original_);
+  std::filesystem::remove_all(directory, error);
+  Open();
+  original->close();
+}
+
+void TTable::DiscardReplacement() {
+  const std::filesystem::path directory = ReplacementDirectory(FilePath());
+  if (replacing_ && storage_) {
+    DropPending();
+    std::unique_ptr<TableStorage> copy = std::move(storage_);
+    ResetCursorState();
+    try {
+      copy->close();
+    } catch (const TableError&) {
+      // Nothing of the copy is kept, so its own write errors do not matter.
+    }
+  }
+  replacing_ = false;
+  std::error_code error;
+  std::filesystem::remove_all(directory, error);
+  if (original_) OpenOnStorage(std::move(original_));
+}
+
 void TTable::CreateTable() {
   RequireClosed("create");
   if (fieldDefs_.empty()) {
     throw TableError("Table '" + DisplayName() + "' cannot be created without fields");
   }
-  auto storage = factory_.create(FilePath(), EffectiveTableType(), fieldDefs_, indexDefs_);
-  storage->flush();
+  const std::filesystem::path path = FilePath();
+  std::error_code error;
+  const bool existed = std::filesystem::exists(path, error);
+  try {
+    auto storage = factory_.create(path, EffectiveTableType(), fieldDefs_, indexDefs_);
+    storage->close();
+  } catch (...) {
+    // A failed create (a full disk) leaves no half-made table behind where there was none.
+    if (!existed) {
+      try {
+        factory_.remove(path, EffectiveTableType());
+      } catch (const TableError&) {
+        // The create's own error is the one to report.
+      }
+    }
+    throw;
+  }
 }
 
 bool TTable::DeleteTable() {
@@ -566,7 +716,7 @@ void TTable::CheckRequiredFields() const {
     const FieldDef& def = fieldDefs_[i];
     // The storage numbers auto-increment fields itself.
     if (def.required && def.type != FieldType::AutoInc && record_[i].isNull()) {
-      throw TableError("Field '" + def.name + "' must have a value");
+      throw RecordRefused("Field '" + def.name + "' must have a value");
     }
   }
 }

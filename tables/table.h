@@ -125,20 +125,40 @@ class TTable {
   void Open();
   // Opens the table over a storage the caller made (tests, tools).
   void OpenOnStorage(std::unique_ptr<TableStorage> storage);
-  void Close();  // an unposted record is dropped
+  // Flushes and closes; an unposted record is dropped. Raises a write error after closing: close
+  // explicitly to see it (the destructor can only report it through host::ShowMessage).
+  void Close();
   bool Active() const { return storage_ != nullptr; }
   void SetActive(bool active);
   TableState State() const { return state_; }
   // The open table's storage (nullptr when closed).
   TableStorage* Storage() const { return storage_.get(); }
 
+  // Makes every record posted so far durable on disk; raises the write error.
+  void FlushBuffers();
+  // Before the first change: takes the open table for writing (the exclusive lock) and checks
+  // that it can be written, so that a table that cannot be written is refused before anything
+  // is stored. Raises TableError naming the cause.
+  void PrepareWrite();
+
   // Removes every record; structure and indexes stay. A closed table is opened exclusively for
   // it and closed again.
   void EmptyTable();
+  // Empties the open table without touching it: its files are copied into a directory beside it
+  // and the copy emptied; the table then works on the copy while the original stays whole and
+  // exclusively locked. CommitReplacement renames the copy's files over the original's (the
+  // table stays open, exclusively); DiscardReplacement drops the copy. A program killed before
+  // the commit leaves the original as it was. Raises TableError naming the cause; the table is
+  // then as before.
+  void BeginReplacement();
+  void CommitReplacement();
+  void DiscardReplacement();
+  bool Replacing() const { return replacing_; }
   // Creates the file from FieldDefs and IndexDefs, replacing a table of that name. The table must
   // be closed.
   void CreateTable();
-  // Deletes the table's file (closed table); false when there was none.
+  // Deletes the table's file (closed table); false when there was none. A table another program
+  // has open is refused.
   bool DeleteTable();
 
   // --- Structure ---
@@ -239,6 +259,9 @@ class TTable {
   bool exclusive_ = false;
 
   std::unique_ptr<TableStorage> storage_;
+  // While replacing: the original, open and locked.
+  std::unique_ptr<TableStorage> original_;
+  bool replacing_ = false;
   std::vector<FieldDef> fieldDefs_;
   std::vector<IndexDef> indexDefs_;
   std::vector<TField> fields_;

@@ -39,9 +39,9 @@ IntegerRange RangeOf(FieldType type) {
 Value CheckedInteger(const FieldDef& field, std::int64_t number) {
   const IntegerRange range = RangeOf(field.type);
   if (number < range.low || number > range.high) {
-    throw TableError(std::to_string(number) + " is not a valid value for field '" + field.name +
-                     "'. The allowed range is " + std::to_string(range.low) + " to " +
-                     std::to_string(range.high));
+    throw RecordRefused(std::to_string(number) + " is not a valid value for field '" + field.name +
+                        "'. The allowed range is " + std::to_string(range.low) + " to " +
+                        std::to_string(range.high));
   }
   return Value::Integer(number);
 }
@@ -50,8 +50,8 @@ Value IntegerFromFloat(const FieldDef& field, double number) {
   // Whole numbers round half to even, as variants convert to integers.
   const double rounded = std::nearbyint(number);
   if (!std::isfinite(rounded) || std::fabs(rounded) > 9.0e18) {
-    throw TableError(host::FloatToText(number) + " is not a valid value for field '" + field.name +
-                     "'");
+    throw RecordRefused(host::FloatToText(number) + " is not a valid value for field '" +
+                        field.name + "'");
   }
   return CheckedInteger(field, static_cast<std::int64_t>(rounded));
 }
@@ -62,7 +62,7 @@ Value IntegerFromText(const FieldDef& field, std::string_view text) {
   std::int64_t number = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-    throw TableError(host::QuotedInput(text) + " is not a valid integer value");
+    throw RecordRefused(host::QuotedInput(text) + " is not a valid integer value");
   }
   return CheckedInteger(field, number);
 }
@@ -70,14 +70,14 @@ Value IntegerFromText(const FieldDef& field, std::string_view text) {
 double FloatFromText(std::string_view text) {
   const std::optional<long double> number = host::TextToFloat(text);
   if (!number || !std::isfinite(static_cast<double>(*number))) {
-    throw TableError(host::QuotedInput(text) + " is not a valid floating point value");
+    throw RecordRefused(host::QuotedInput(text) + " is not a valid floating point value");
   }
   return static_cast<double>(*number);
 }
 
 double CheckedFloat(const FieldDef& field, double number) {
   if (!std::isfinite(number)) {
-    throw TableError("The value is not a valid number for field '" + field.name + "'");
+    throw RecordRefused("The value is not a valid number for field '" + field.name + "'");
   }
   return number;
 }
@@ -131,7 +131,7 @@ std::optional<double> TimeFromText(std::string_view text) {
 
 double DateFromText(std::string_view text) {
   const auto date = host::ParseHostDate(text);
-  if (!date) throw TableError(host::QuotedInput(text) + " is not a valid date");
+  if (!date) throw RecordRefused(host::QuotedInput(text) + " is not a valid date");
   return host::EncodeDate(*date);
 }
 
@@ -141,7 +141,7 @@ double DateTimeFromText(std::string_view text) {
   const auto date = host::ParseHostDate(trimmed.substr(0, blank));
   std::optional<double> time = 0.0;
   if (blank != std::string_view::npos) time = TimeFromText(trimmed.substr(blank + 1));
-  if (!date || !time) throw TableError(host::QuotedInput(text) + " is not a valid date and time");
+  if (!date || !time) throw RecordRefused(host::QuotedInput(text) + " is not a valid date and time");
   return host::EncodeDate(*date) + *time;
 }
 
@@ -153,8 +153,8 @@ double TimePart(double dateTime) {
 }
 
 [[noreturn]] void KindMismatch(const FieldDef& field, const Value& value) {
-  throw TableError("Field '" + field.name + "' cannot take the value " +
-                   host::QuotedInput(FieldValueText(FieldType::Unknown, value)));
+  throw RecordRefused("Field '" + field.name + "' cannot take the value " +
+                      host::QuotedInput(FieldValueText(FieldType::Unknown, value)));
 }
 
 // The value as a number for numeric and date fields; texts are read by the reader given.
@@ -281,7 +281,7 @@ Value ConvertForField(const FieldDef& field, const Value& value) {
     case FieldType::Time:
       return Value::Date(TimePart(NumberOf(field, value, [](std::string_view text) {
         const auto time = TimeFromText(text);
-        if (!time) throw TableError(host::QuotedInput(text) + " is not a valid time");
+        if (!time) throw RecordRefused(host::QuotedInput(text) + " is not a valid time");
         return *time;
       })));
     case FieldType::Boolean:
@@ -296,7 +296,7 @@ Value ConvertForField(const FieldDef& field, const Value& value) {
         case Value::Kind::Text: {
           bool flag = false;
           if (!BooleanFromText(TrimBlanks(value.text()), flag)) {
-            throw TableError(host::QuotedInput(value.text()) + " is not a valid boolean value");
+            throw RecordRefused(host::QuotedInput(value.text()) + " is not a valid boolean value");
           }
           return Value::Boolean(flag);
         }

@@ -2,18 +2,23 @@
 // messages the reference server receives, the path item, the exit statuses, the summary, the
 // format options and Ctrl+C.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/description_file.h"
@@ -127,6 +132,30 @@ class LinkServer {
   FILE* log_ = nullptr;
 };
 
+// A small file system of its own (tmpfs) at a directory, for a disk that fills or is read-only.
+class SmallDisk {
+ public:
+  SmallDisk(const fs::path& at, const std::string& size) : path_(at) {
+    fs::create_directories(at);
+    const std::string options = "size=" + size;
+    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  bool mounted() const { return mounted_; }
+  bool MakeReadOnly() {
+    return ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+ private:
+  fs::path path_;
+  bool mounted_ = false;
+};
+
 class CliRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -171,7 +200,7 @@ class CliRunTest : public ::testing::Test {
     return codes;
   }
 
-  // An empty Paradox target keyed by CODE.
+  // An empty target: Paradox keyed by CODE, or dBase (.DBF) without an index.
   static void WriteTarget(const fs::path& path) {
     TTable table;
     table.SetTableName(path.string());
@@ -179,7 +208,9 @@ class CliRunTest : public ::testing::Test {
                          {"NAME", FieldType::String, 20},
                          {"QTY", FieldType::Integer},
                          {"NOTE", FieldType::String, 30}};
-    table.IndexDefs() = {{"", "CODE", nox::tables::ixPrimary | nox::tables::ixUnique}};
+    if (path.extension() == ".DB") {
+      table.IndexDefs() = {{"", "CODE", nox::tables::ixPrimary | nox::tables::ixUnique}};
+    }
     table.CreateTable();
   }
 
@@ -454,6 +485,151 @@ TEST_F(CliRunTest, InterruptCancelsAfterTheCurrentBatch) {
                               ", key violations: 0\n");
   EXPECT_NE(ReadAll(err).find("cancelled after " + std::to_string(converted) + " of 50000"),
             std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A disk that fills, at the end or in the middle of a run: the run fails naming the real cause,
+// prints no counts, and leaves no half-made key-violation table behind.
+TEST_F(CliRunTest, FullDiskFailsTheRunNamingTheCause) {
+  struct Case {
+    const char* name;
+    const char* target;  // in the small disk
+    int records;
+  };
+  // About 130 KB of dBase records fit the write buffer and fail only when the table closes; the
+  // Paradox target writes its blocks as it goes and fails in the middle.
+  const Case cases[] = {{"at the end", "TGT.DBF", 2000}, {"in the middle", "TGT.DB", 5000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SmallDisk disk(Path("disk"), "64k");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    const fs::path target = Path("disk") / c.target;
+    WriteTarget(target);
+    WriteSource(Path("SRC.DBF"), Codes(c.records));
+    DescriptionText text = Description("SRC.DBF", target.string());
+    text.SetValue(DescriptionLine::ClearTarget, "FALSE");
+    text.WriteFile(Path("CONV.CNV"));
+    const ProgramRun run = Noxconv({"CONV.CNV", "AUTO"});
+    EXPECT_EQ(run.status, 6) << run.err;
+    EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("KV"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    for (const auto& entry : fs::directory_iterator(Path("disk"))) {
+      EXPECT_EQ(entry.path().filename().string().find("KV"), std::string::npos) << entry.path();
+    }
+    // A table that cannot be made on the full disk leaves nothing behind.
+    TTable fresh;
+    fresh.SetTableName((Path("disk") / "NEW.DB").string());
+    fresh.FieldDefs() = {{"CODE", FieldType::Integer}};
+    EXPECT_THROW(fresh.CreateTable(), nox::tables::TableError);
+    EXPECT_FALSE(fs::exists(Path("disk") / "NEW.DB"));
+  }
+}
+
+// A target that cannot be written stops the run before its first record with status 4.
+TEST_F(CliRunTest, ReadOnlyTargetStopsBeforeTheFirstRecord) {
+  SmallDisk disk(Path("disk"), "1m");
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  WriteSource(Path("SRC.DBF"), Codes(10));
+  WriteTarget(Path("disk/TGT.DB"));
+  if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot make the tmpfs read-only";
+  DescriptionText text = Description("SRC.DBF", Path("disk/TGT.DB").string());
+  text.SetValue(DescriptionLine::ClearTarget, "FALSE");
+  text.WriteFile(Path("CONV.CNV"));
+  const ProgramRun run = Noxconv({"CONV.CNV", "AUTO"});
+  EXPECT_EQ(run.status, 4) << run.err;
+  EXPECT_NE(run.err.find("'TGT.DB' is read-only"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
+// Two converters appending to one target at the same time: each either converts all its records
+// or is refused before its first one; no record of either is lost or filed as a key violation.
+TEST_F(CliRunTest, ConcurrentRunsOnOneTargetLoseNoRecord) {
+  constexpr int kRecords = 300;
+  constexpr int kRounds = 15;
+  WriteSource(Path("SRC.DBF"), Codes(kRecords));
+  WriteTarget(Path("TGT.DBF"));
+  DescriptionText text = Description("SRC.DBF", "TGT.DBF");
+  text.SetValue(DescriptionLine::ClearTarget, "FALSE");
+  text.WriteFile(Path("CONV.CNV"));
+  std::size_t converted = 0;
+  int refused = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    pid_t pids[2];
+    for (int i = 0; i < 2; ++i) {
+      const fs::path err = Path("run" + std::to_string(i) + ".err");
+      FILE* errFile = std::fopen(err.c_str(), "w");
+      pids[i] = Spawn({NOXCONV_PATH, "CONV.CNV", "AUTO"}, dir_.path(), ::fileno(errFile),
+                      ::fileno(errFile));
+      std::fclose(errFile);
+    }
+    for (int i = 0; i < 2; ++i) {
+      const int status = WaitStatus(pids[i]);
+      const std::string err = ReadAll(Path("run" + std::to_string(i) + ".err"));
+      if (status == 0) {
+        converted += kRecords;
+      } else {
+        ++refused;
+        EXPECT_EQ(status, 4) << err;
+        EXPECT_NE(err.find("locked by another program"), std::string::npos) << err;
+      }
+    }
+  }
+  EXPECT_EQ(RecordCount(Path("TGT.DBF")), converted) << refused << " runs refused";
+  EXPECT_FALSE(fs::exists(Path("TGTKV.DBF")));
+}
+
+}  // namespace
+
+namespace {
+
+// A run that clears its target, killed at random moments: the target holds either all its old
+// records or the whole new result, never a part of either.
+TEST_F(CliRunTest, KilledClearingRunLeavesTheOldTargetWhole) {
+  constexpr int kOld = 200;
+  constexpr int kNew = 2000;
+  WriteSource(Path("SRC.DBF"), Codes(kNew));
+  std::mt19937 random(20261209);
+  for (const char* name : {"TGT.DB", "TGT.DBF"}) {
+    SCOPED_TRACE(name);
+    const fs::path target = Path(name);
+    fs::remove(target);
+    WriteTarget(target);
+    {
+      TTable table;
+      table.SetTableName(target.string());
+      table.Open();
+      for (int code = 900001; code < 900001 + kOld; ++code) {
+        table.Append();
+        table.FieldByName("CODE").SetValue(Value::Integer(code));
+        table.Post();
+      }
+      table.Close();
+    }
+    // Each record costs a few hundred kilobytes of text, so that the kills meet a running
+    // conversion.
+    Description("SRC.DBF", name, "STR(LENGTH(REPLICATE(NAME,20000)))").WriteFile(Path("CONV.CNV"));
+    for (int round = 0; round < 6; ++round) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      const pid_t pid = Spawn({NOXCONV_PATH, "CONV.CNV", "AUTO"}, dir_.path(), null, null);
+      ::close(null);
+      std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
+      ::kill(pid, SIGKILL);
+      WaitStatus(pid);
+      TTable table;
+      table.SetTableName(target.string());
+      table.Open();
+      const std::size_t count = table.RecordCount();
+      if (count != static_cast<std::size_t>(kNew)) {
+        ASSERT_EQ(count, static_cast<std::size_t>(kOld)) << "round " << round;
+        for (table.First(); !table.Eof(); table.Next())
+          ASSERT_GE(std::stol(table.FieldByName("CODE").AsString()), 900001);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -482,6 +482,95 @@ TEST_F(ConversionRunTest, StartErrorsNameTheCauseAndWriteNothing) {
   }
 }
 
+// A target that cannot be written at all is not a stream of refusals: the run stops before its
+// first record, names the cause, and neither the tables nor the key-violation table change.
+TEST_F(ConversionRunTest, TablesThatCannotBeWrittenStopTheRunBeforeTheFirstRecord) {
+  struct Case {
+    std::string name;
+    std::string sourceFile;  // the file the source table opens
+    std::string targetFile;
+    bool heldElsewhere;  // another holder keeps the target open
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"held by another", "CLIENTS.DBF", "CUSTOMER.DB", true, "locked by another program"},
+      {"source is the target", "./CUSTOMER.DB", "CUSTOMER.DB", false,
+       "Can't convert Source to itself!"},
+      {"key-violation table is the source", "CUSTOMKV.DB", "CUSTOMER.DB", false,
+       "'CUSTOMKV.DB' of the target is the source table"},
+      {"target is its own key-violation table", "CLIENTS.DBF", "CUSTOMKV.DB", false,
+       "'CUSTOMKV.DB' is its own key-violation table"},
+  };
+  CreateSource(NumberedRows(3));
+  for (const std::string file : {"CUSTOMER.DB", "CUSTOMKV.DB"}) {
+    targetFile = file;
+    CreateTarget();
+    AddTargetRecord(7, "Old", 1.0);
+  }
+  DefaultRelations();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    targetFile = c.targetFile;
+    description = convert::DescriptionText::NewTemplate(c.sourceFile, c.targetFile);
+    source.Close();
+    target.Close();
+    source.SetDatabaseName(Dir());
+    source.SetTableName(c.sourceFile);
+    source.Open();
+    target.SetDatabaseName(Dir());
+    target.SetTableName(c.targetFile);
+    target.Open();
+    TTable other;
+    if (c.heldElsewhere) {
+      other.SetDatabaseName(Dir());
+      other.SetTableName(c.targetFile);
+      other.Open();
+    }
+    messages.texts.clear();
+    auto run = MakeRun();
+    ASSERT_TRUE(run->Show());
+    EXPECT_FALSE(run->Start());
+    EXPECT_EQ(run->State(), RunState::Failed);
+    EXPECT_EQ(run->Failure(), RunFailure::TableUnavailable);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find(c.message), std::string::npos) << messages.texts[0];
+    EXPECT_EQ(target.QuickRecordCount(), 1u);
+    EXPECT_FALSE(keyViolations.Active());
+    EXPECT_TRUE(std::filesystem::exists(dir / "CUSTOMKV.DB"));
+  }
+}
+
+// A value too wide for its field is refused by the target and by the key-violation table of the
+// same structure: the record can be stored nowhere, so the run stops and says which one it was.
+TEST_F(ConversionRunTest, ValueNeitherTableCanHoldStopsTheRunNamingIt) {
+  CreateSource({{1, "A", 5.0, ""}, {2, "B", 12345.0, ""}, {3, "C", 7.0, ""}});
+  targetFile = "NARROW.DBF";
+  description = convert::DescriptionText::NewTemplate(SourcePath(), TargetPath());
+  {
+    TTable table;
+    table.SetDatabaseName(Dir());
+    table.SetTableName(targetFile);
+    FieldDef qty{"QTY", FieldType::Float};
+    qty.nativeType = 'N';
+    qty.nativeWidth = 3;
+    table.FieldDefs() = {{"CODE", FieldType::Integer}, qty};
+    table.CreateTable();
+  }
+  OpenTables();
+  relations = {{"CODE", "CODE", "<default>"}, {"QTY", "QTY", "<default>"}};
+  auto run = MakeRun();
+  ASSERT_TRUE(run->Show());
+  ASSERT_TRUE(run->Start());
+  RunToEnd(*run);
+  EXPECT_EQ(run->State(), RunState::Failed);
+  EXPECT_EQ(run->Failure(), RunFailure::Error);
+  for (const char* part : {"Source record 2", "QTY", "12345", "NARROWKV.DBF"}) {
+    EXPECT_NE(run->LastError().find(part), std::string::npos) << part << ": " << run->LastError();
+  }
+  EXPECT_EQ(TargetRows(), (std::vector<std::string>{"1|5"}));
+  EXPECT_EQ(keyViolations.QuickRecordCount(), 0u);
+}
+
 TEST_F(ConversionRunTest, RelationsEditedBetweenRunsAreUsed) {
   CreateSource({{1, "Ann", 1.0, ""}, {2, "Bob", 2.0, ""}});
   CreateTarget();

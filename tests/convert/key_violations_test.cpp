@@ -274,7 +274,8 @@ TEST_F(KeyViolationTest, TableThatCannotBeCreatedStopsTheRunAndStoresNothing) {
   ASSERT_TRUE(run.Start());
   RunToEnd(run);
   EXPECT_EQ(run.State(), RunState::Failed);
-  EXPECT_EQ(messages.texts, (std::vector<std::string>{"Disk full"}));
+  EXPECT_EQ(messages.texts,
+            (std::vector<std::string>{"Source record 2 could not be stored: Disk full"}));
   EXPECT_EQ(run.RefusedCount(), 1u);
   EXPECT_FALSE(unwritable.Active());
   EXPECT_EQ(TargetRows(), (std::vector<std::string>{"7|A|2|"}));
@@ -283,7 +284,7 @@ TEST_F(KeyViolationTest, TableThatCannotBeCreatedStopsTheRunAndStoresNothing) {
   EXPECT_EQ(source.FieldByName("NAME").AsString(), "D");
 }
 
-TEST_F(KeyViolationTest, KeyViolationPostFailsSilentlyAndOnlyRunPostsAreCaptured) {
+TEST_F(KeyViolationTest, KeyViolationPostErrorsRaiseAndOnlyRunPostsAreCaptured) {
   CreateSource({{7, "A", 2.0, ""}, {7, "C", 3.0, ""}, {8, "D", 4.0, ""}});
   CreateTarget();
   OpenTables();
@@ -293,8 +294,9 @@ TEST_F(KeyViolationTest, KeyViolationPostFailsSilentlyAndOnlyRunPostsAreCaptured
   ASSERT_TRUE(keyViolations.Active());
   tables::PostErrorAction action = tables::PostErrorAction::Fail;
   ASSERT_TRUE(keyViolations.OnPostError());
+  action = tables::PostErrorAction::Abort;
   keyViolations.OnPostError()(keyViolations, tables::TableError("refused"), action);
-  EXPECT_EQ(action, tables::PostErrorAction::Abort);
+  EXPECT_EQ(action, tables::PostErrorAction::Fail);
   EXPECT_EQ(TargetRows(), (std::vector<std::string>{"7|A|2|", "8|D|4|"}));
 
   // A post of the target outside a run is not captured: its error is raised as usual.

@@ -1,6 +1,7 @@
 #include "desktop/form_convert.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -225,6 +227,36 @@ TEST_F(FormConvertTest, ConvertRunsInBatchesToCompletion) {
   // At most one report per batch end; ":Complete" belongs to the automatic mode.
   EXPECT_EQ(pokes, (std::vector<std::string>{"SALES.CNV:0%", "SALES.CNV:10%", "SALES.CNV:20%"}));
   EXPECT_EQ(finished, 0);
+}
+
+// A disk that fills before the records reach it: the window shows the write error, not
+// completion.
+TEST_F(FormConvertTest, WriteErrorAtTheEndIsShownAsAFailure) {
+  if (::mount("tmpfs", Dir().c_str(), "tmpfs", 0, "size=256k") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  }
+  struct Unmount {
+    std::string at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{Dir()};
+  Load(100);
+  MakeForm();
+  form->show();
+  Find<QPushButton>("BBConvert")->click();
+  form->TimerConvTimer();  // the first block is on disk; the next records stay cached
+  {
+    std::ofstream filler(Dir() + "/filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+           filler.flush()) {
+    }
+  }
+  ProcessUntilStopped();
+  EXPECT_EQ(form->Run()->State(), convert::RunState::Failed);
+  EXPECT_NE(Text("LblMes").indexOf(QStringLiteral("No space left on device")), -1)
+      << Text("LblMes").toStdString();
+  EXPECT_EQ(TextColour("LblMes"), kRed);
+  EXPECT_FALSE(messages.texts.empty());
 }
 
 // The counts of a running conversion are shown at most ten times a second; the end is shown at

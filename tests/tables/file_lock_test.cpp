@@ -56,7 +56,7 @@ class FileLockTest : public ::testing::Test {
   std::filesystem::path table_ = dir_ / "locked.dbf";
   const std::string lockedMessage_ = "Table 'locked.dbf' is locked by another program";
   const std::string inUseMessage_ =
-      "Table 'locked.dbf' is in use by another program and cannot be changed";
+      "Table 'locked.dbf' is locked by another program and cannot be changed";
 };
 
 TEST_F(FileLockTest, ExclusiveShutsOutEveryoneSharedOnlyWriters) {
