@@ -47,10 +47,14 @@ TEST(NoxconvertSettings, AnUnattendedRunWritesParamsIniAndKeepsTheUsersValues) {
   target.SetTableName("DST.DB");
   target.FieldDefs() = {{"CODE", FieldType::Integer}};
   target.CreateTable();
-  convert::Workspace workspace;
-  ASSERT_TRUE(workspace.New(dir + "/SRC.DBF", dir + "/DST.DB"));
-  workspace.AddFieldRelation(0, 0);
-  ASSERT_TRUE(workspace.SaveAs(dir + "/run.cnv"));
+  source.Close();  // the program must find both tables free
+  target.Close();
+  {
+    convert::Workspace workspace;
+    ASSERT_TRUE(workspace.New(dir + "/SRC.DBF", dir + "/DST.DB"));
+    workspace.AddFieldRelation(0, 0);
+    ASSERT_TRUE(workspace.SaveAs(dir + "/run.cnv"));
+  }
 
   const QString params = folder.filePath(QStringLiteral("Params.ini"));
   const auto run = [&] {
