@@ -1,5 +1,5 @@
 // noxconv: the command-line program. Runs conversion descriptions without any window, inspects
-// tables and evaluates formulas.
+// tables, evaluates formulas and runs the calculator's keys.
 
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/cli_calc.h"
 #include "cli/cli_eval.h"
 #include "cli/cli_run.h"
 #include "cli/cli_tables.h"
@@ -31,6 +32,9 @@ constexpr std::string_view kUsage =
     "  noxconv --eval FORMULA [--source TABLE] [--trace]\n"
     "                              value of a formula against the first record of TABLE;\n"
     "                              --trace prints the translated and reduced token lists\n"
+    "  noxconv --calc KEYS [--memory]\n"
+    "                              the calculator's display after typing KEYS ({BS}, {ENTER},\n"
+    "                              {ESC}, {DEL} name those keys); --memory adds the memory\n"
     "Format options (before the command; they override the locale and NOX_DATE_FORMAT,\n"
     "NOX_DECIMAL_SEPARATOR):\n"
     "  --date-format PATTERN       the host's short date format, e.g. dd.mm.yyyy or m/d/yy\n"
@@ -95,6 +99,10 @@ int main(int argc, char** argv) {
   }
   if (command == "--eval") {
     return nox::cli::RunEval(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
+                             std::cerr);
+  }
+  if (command == "--calc") {
+    return nox::cli::RunCalc(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
                              std::cerr);
   }
   if (!command.starts_with("--")) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "calc/open_calculator.h"
 #include "convert/workspace.h"
 #include "desktop/form_about.h"
 #include "desktop/main_form.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   application.setWindowIcon(ProgramIcon());
   // The program ends when the main window closes, not when its last window happens to hide.
   application.setQuitOnLastWindowClosed(false);
+  nox::calc::InstallCalculator();  // Ctrl+K on every window
 
   auto splash = CreateForm<TFormPres>();
   splash->show();

@@ -1,16 +1,20 @@
 #include "forms/beeper.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <array>
+#include <atomic>
 
 #include "forms/message_dialog.h"
 
 namespace nox::forms {
 namespace {
+
+std::atomic<int> beeps{0};
 
 constexpr int kPictureSize = 24;
 constexpr int kBorderWidth = 1;
@@ -130,6 +134,15 @@ QImage DrawHourglass(int frame) {
 }
 
 }  // namespace
+
+void Beep() {
+  ++beeps;
+  QApplication::beep();
+}
+
+int BeepCount() {
+  return beeps;
+}
 
 const QImage& BeeperPicture(TBeepStatus status) {
   static const std::array<QImage, 9> pictures{

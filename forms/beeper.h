@@ -22,6 +22,11 @@ enum class TBeepStatus {
   bsGLASCLOCK3,
 };
 
+// The window system's short warning sound, for a key or command a window refuses.
+void Beep();
+// How many times Beep has sounded since the program started.
+int BeepCount();
+
 // The program's own picture of a status ("OK", "STOP", "XKREST", ...), 24×24, drawn once.
 // bsUSERDEFBMP has none of its own: it shows the file named by UserBitmap.
 const QImage& BeeperPicture(TBeepStatus status);

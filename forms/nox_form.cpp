@@ -146,10 +146,14 @@ void TNoxForm::SaveCompToINI() {
 }
 
 void TNoxForm::KeyDown(int& key, Qt::KeyboardModifiers shift) {
+  // The commands take their key: the focused control must not see it as well (Ctrl+K in a line
+  // edit deletes to the end of the line), nor may a window built meanwhile let it be seen again.
   if (shift == Qt::ControlModifier && key == Qt::Key_K) {
     ShowCalculator();
+    key = 0;
   } else if (shift == Qt::ControlModifier && key == Qt::Key_S) {
     EditFieldSettings();
+    key = 0;
   }
   KeySequenceCommand(key, shift);
   if (enterToTab_ && IsEnter(key) && EnterMovesFocus(focusWidget())) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the layering of the source folders: a folder includes only from itself and the folders
 # it may use, so no include points upwards and folders never include each other in a cycle.
-# The core below forms/ includes no Qt at all.
+# The core below forms/ includes no Qt at all. The calculator's logic (calc/calc_*) is core too: the
+# command line uses it, so it includes no Qt, and the command line includes nothing else of calc/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -11,7 +12,7 @@ declare -A uses=(
   [formula]="tables host"
   [convert]="formula tables host"
   [link]="host"
-  [cli]="convert link formula tables host"
+  [cli]="convert link calc formula tables host"
   [forms]="convert formula tables host"
   [controls]="forms convert formula tables host"
   [calc]="forms formula host"
@@ -38,4 +39,15 @@ for folder in "${!uses[@]}"; do
     done < <(grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$root/$folder" || true)
   fi
 done
+
+while IFS= read -r hit; do
+  echo "layering: ${hit#"$root"/}: the calculator's logic includes no Qt" >&2
+  status=1
+done < <(grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$root"/calc/calc_*.h \
+           "$root"/calc/calc_*.cpp 2>/dev/null || true)
+while IFS= read -r hit; do
+  echo "layering: ${hit#"$root"/}: the command line includes only the calculator's logic" >&2
+  status=1
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"calc/' "$root/cli" |
+           grep -vE '"calc/calc_[^/"]*\.h"' || true)
 exit $status

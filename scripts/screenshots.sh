@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds, and pictures the desktop program's windows on the bundled example under a
 # virtual X display with a window manager: docs/main-window.png, docs/formula-editor.png,
-# docs/options-dialog.png and docs/conversion-window.png.
+# docs/options-dialog.png, docs/conversion-window.png and docs/calculator.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"

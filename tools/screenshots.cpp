@@ -1,9 +1,9 @@
 // Draws the desktop program's main windows on the bundled example and saves pictures of them for
-// the documentation: the main window, the formula editor, the options dialog and the conversion
-// window after a run. It drives the real windows through the same handlers the user's clicks
-// call; modal dialogs are pictured and then cancelled through the dialog hook. Each picture is
-// taken from the screen, so that under a window manager it shows the window's frame and title bar
-// as a user sees them.
+// the documentation: the main window, the formula editor, the options dialog, the conversion
+// window after a run and the calculator. It drives the real windows through the same handlers the
+// user's clicks call; modal dialogs are pictured and then cancelled through the dialog hook. Each
+// picture is taken from the screen, so that under a window manager it shows the window's frame and
+// title bar as a user sees them.
 //
 // Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION   (run in the description's directory)
 
@@ -12,11 +12,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 #include <cstdio>
 #include <string>
 
+#include "calc/form_calcul.h"
 #include "desktop/form_convert.h"
 #include "desktop/main_form.h"
 #include "forms/application.h"
@@ -127,5 +129,15 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   ok = ok && Save(formConvert, output, QStringLiteral("conversion-window.png"));
   formConvert.hide();
+
+  // The calculator as opened from a field holding 100: stored in memory, then 1250 * 0.08 typed.
+  auto calculator = CreateForm<nox::calc::TFormCalcul>();
+  calculator->Begin(" 100.", true);
+  for (const char* button :
+       {"BtnMS", "Btn1", "Btn2", "Btn5", "Btn0", "BtnMult", "Btn0", "BtnPoint", "Btn0", "Btn8"}) {
+    calculator->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+  }
+  calculator->show();
+  ok = Save(*calculator, output, QStringLiteral("calculator.png")) && ok;
   return ok ? 0 : 1;
 }

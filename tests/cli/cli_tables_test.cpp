@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "host/date_time.h"
 #include "host/host_formats.h"
 #include "tables/table.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -18,26 +18,13 @@ namespace fs = std::filesystem;
 using nox::tables::FieldType;
 using nox::tables::TTable;
 using nox::tables::Value;
-
-struct ProgramRun {
-  int status;
-  std::string out;
-};
+using nox::test::ProgramRun;
 
 // Runs noxconv with the host formats of a comma-separator, month-first user (under a runner such
 // as "timeout 20" when given).
 ProgramRun Noxconv(const std::string& arguments, const std::string& runner = "") {
-  const std::string command = "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=mm/dd/yyyy " + runner +
-                              " '" + std::string(NOXCONV_PATH) + "' " + arguments + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ProgramRun run{-1, {}};
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return nox::test::RunCommand("NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=mm/dd/yyyy " + runner +
+                               " '" + std::string(NOXCONV_PATH) + "' " + arguments + " 2>&1");
 }
 
 class CliTablesTest : public ::testing::Test {
