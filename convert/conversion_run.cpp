@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "convert/description_file.h"
 #include "convert/key_violations.h"
 #include "convert/workspace.h"
+#include "formula/compiled_formula.h"
 #include "formula/formula.h"
 #include "formula/latvian.h"
 #include "host/messages.h"
@@ -61,8 +63,7 @@ struct ConversionRun::PreparedRelation {
   int sourceIndex = -1;
   int targetIndex = -1;
   bool dateTarget = false;
-  formula::TokenList tokens;
-  formula::TypeList types;
+  std::optional<formula::CompiledFormula> formula;
 };
 
 ConversionRun::ConversionRun(ConversionInputs inputs) : inputs_(std::move(inputs)) {
@@ -199,7 +200,10 @@ void ConversionRun::PrepareRelations() {
     PreparedRelation& relation = prepared[i];
     relation.isFormula = row.IsFormula();
     if (relation.isFormula) {
-      formula::TranslateFormula(row.formula, relation.tokens, relation.types);
+      formula::TokenList tokens;
+      formula::TypeList types;
+      formula::TranslateFormula(row.formula, tokens, types);
+      relation.formula.emplace(std::move(tokens), std::move(types));
     } else {
       const tables::TField* field = source.FindField(row.source);
       if (field == nullptr) {
@@ -357,8 +361,7 @@ bool ConversionRun::Start() {
 tables::Value ConversionRun::RelationValue(PreparedRelation& relation) {
   tables::TTable& source = *inputs_.source;
   if (relation.isFormula) {
-    std::string text =
-        formula::CalculateFormula(relation.tokens, relation.types, &source, inputs_.window);
+    std::string text = relation.formula->Calculate(&source, inputs_.window);
     if (latvianOption_) text = formula::LatvianDosToWin(text);
     return tables::Value::Text(std::move(text));
   }

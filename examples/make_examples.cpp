@@ -1,10 +1,11 @@
 // make_examples: writes the bundled example (source tables with Latvian texts in the DOS codes,
 // empty targets and the descriptions that convert them) into a directory, or the large source and
-// descriptions the conversion benchmark runs on.
+// descriptions the conversion benchmark runs on (the mapping into dBase and into keyed Paradox,
+// and a plain copy).
 //
 //   make_examples DIR                      the example tables and descriptions
-//   make_examples --bench DIR RECORDS      a dBase source of RECORDS records, an empty dBase and
-//                                          an empty keyed Paradox target, two descriptions
+//   make_examples --bench DIR RECORDS      a dBase source of RECORDS records, empty dBase targets
+//                                          and an empty keyed Paradox target, three descriptions
 //
 // Descriptions name their tables without a directory: the engine resolves such paths against the
 // current directory, so a conversion runs from inside DIR.
@@ -296,6 +297,12 @@ void MakeBench(const fs::path& dir, std::int64_t records) {
                    relations);
   WriteDescription(dir / "bench_db.cnv", "BSOURCE.DBF", "BKEYED.DB", "", true, "QTY > 0", false,
                    relations);
+  // The plain copy: every field to its namesake, no formula, no filter.
+  WriteTable(dir / "BCOPY.DBF", BenchSourceFields(), {}, {});
+  std::vector<Relation> copy;
+  for (const FieldDef& field : BenchSourceFields())
+    copy.push_back({field.name, field.name, ""});
+  WriteDescription(dir / "bench_copy.cnv", "BSOURCE.DBF", "BCOPY.DBF", "", true, "", false, copy);
 }
 
 int Usage() {

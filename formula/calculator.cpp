@@ -178,6 +178,18 @@ char BoolChar(bool value) {
   return value ? 'T' : 'F';
 }
 
+std::string IntegerText(std::int32_t value) {
+  std::array<char, 16> buffer{};
+  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
+  return std::string(buffer.data(), end);
+}
+
+long double RequireDate(std::string_view text) {
+  const std::optional<long double> date = ReadDate(text);
+  if (!date) throw FormulaError(host::QuotedInput(text) + " is not a valid date");
+  return *date;
+}
+
 // --- Tags ---
 
 bool IsText(Tag tag) {
@@ -210,34 +222,17 @@ bool IsValue(Tag tag) {
   }
 }
 
-// The tag a field's value gets. Memo kinds are texts.
-Tag FieldTag(FieldType type) {
-  switch (type) {
-    case FieldType::String:
-    case FieldType::Memo:
-    case FieldType::FmtMemo:
-      return Tag::Str;
-    case FieldType::Boolean:
-      return Tag::Bool;
-    case FieldType::Float:
-      return Tag::ParR;
-    case FieldType::Date:
-      return Tag::Date;
-    default:
-      return Tag::Par;
-  }
-}
-
 constexpr std::size_t kMaxArguments = 5;
 constexpr std::size_t kLongestFunctionName = 16;
 
 class Reduction {
  public:
   Reduction(TokenList& tokens, TypeList& types, const CalculationContext& context,
-            const ReductionObserver& observer)
-      : tok_(tokens), typ_(types), context_(context), observer_(observer) {}
+            const ReductionObserver& observer, ReductionRecorder* recorder)
+      : tok_(tokens), typ_(types), context_(context), observer_(observer), recorder_(recorder) {}
 
   void ResolveFields() {
+    if (recorder_ != nullptr) fieldAt_.assign(tok_.size(), -1);
     for (std::size_t i = 0; i < tok_.size(); ++i) {
       if (typ_[i] != Tag::Pole) continue;
       const std::string_view name = tok_[i];
@@ -246,6 +241,7 @@ class Reduction {
         ResolveBareName(i);
       } else {
         const std::size_t second = name.find('.', first + 1);
+        NotReplayable();  // another table's record may move between two calculations
         if (second == std::string_view::npos) {
           ResolveQualified(i, context_.window, name.substr(0, first), name.substr(first + 1));
         } else if (const NamedWindow* window = FindNamedWindow(name.substr(0, first))) {
@@ -258,6 +254,7 @@ class Reduction {
       }
       if (i > 0 && typ_[i - 1] == Tag::Comma && typ_[i] == Tag::Str) typ_[i] = Tag::ParStr;
     }
+    if (recorder_ != nullptr) recorder_->Resolved(tok_, typ_, fieldAt_);
   }
 
   void Run() {
@@ -280,23 +277,9 @@ class Reduction {
   }
 
   FormulaValue Value(char hostSeparator) const {
-    if (tok_.size() >= 2) {
-      std::string expression;
-      for (const std::string& token : tok_) {
-        expression += token;
-        if (expression.size() > host::kMessageInputLimit) break;
-      }
-      std::string message = "Can not evaluate expression:\r\r";
-      message += host::InputForMessage(expression);
-      host::ShowMessage(host::MessageKind::Warning, message);
-      return std::string(kFormulaError);
-    }
+    if (tok_.size() >= 2) return UnreducedValue(tok_);
     if (tok_.empty()) return {};
-    if (typ_[0] != Tag::ParR) return tok_[0];
-    std::string value = tok_[0];
-    if (std::all_of(value.begin(), value.end(), IsBlankChar)) return "0";
-    std::replace(value.begin(), value.end(), '.', hostSeparator);
-    return value;
+    return TokenValue(tok_[0], typ_[0], hostSeparator);
   }
 
  private:
@@ -315,13 +298,12 @@ class Reduction {
       tables::TField* field = context_.recordSource->FindField(tok_[i]);
       if (field == nullptr) return;
       const Tag tag = FieldTag(field->DataType());
-      // An empty date field reads as day 0.
-      std::string text =
-          tag == Tag::Date ? host::DateTimeToHostText(field->AsDateTime()) : field->AsString();
-      tok_[i] = std::move(text);
+      tok_[i] = FieldText(*field, tag);
       typ_[i] = tag;
+      if (recorder_ != nullptr) fieldAt_[i] = field->Index();
     } catch (const std::exception&) {
       typ_[i] = Tag::Str;
+      NotReplayable();
     }
   }
 
@@ -357,29 +339,8 @@ class Reduction {
     typ_[i] = tag == Tag::Str && i > 0 && typ_[i - 1] == Tag::Comma ? Tag::ParStr : tag;
   }
 
-  void Put(std::size_t i, std::size_t width, std::string text, Tag tag) {
-    tok_[i] = std::move(text);
-    Collapse(i, width, tag);
-  }
-
-  // One-character results are written without string assignment, which allocates nothing and
-  // sidesteps a false -Wrestrict of g++ 12 on short assigned texts.
-  void SetChar(std::size_t i, char c) {
-    tok_[i].clear();
-    tok_[i].push_back(c);
-  }
-
-  void PutInteger(std::size_t i, std::int32_t value) {
-    std::array<char, 16> buffer{};
-    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
-    tok_[i].clear();
-    tok_[i].append(buffer.data(), end);
-    Collapse(i, 3, Tag::Par);
-  }
-
-  void PutReal(std::size_t i, Tag tag, int decimals, long double value) {
-    tok_[i] = CheckedRoundedText(decimals, value);
-    Collapse(i, 3, tag);
+  void NotReplayable() {
+    if (recorder_ != nullptr) recorder_->NotReplayable();
   }
 
   // Pass 1: a value that is absent next to an arithmetic operator counts as 0 or "".
@@ -396,6 +357,7 @@ class Reduction {
         changed = true;
       }
     }
+    if (changed) NotReplayable();
     return changed;
   }
 
@@ -406,7 +368,8 @@ class Reduction {
       tok_[at].clear();
       typ_[at] = at > 0 && typ_[at - 1] == Tag::Comma ? Tag::ParStr : Tag::Str;
     } else {
-      SetChar(at, '0');
+      tok_[at].clear();
+      tok_[at].push_back('0');
       typ_[at] = from;
     }
   }
@@ -446,123 +409,71 @@ class Reduction {
     // are used from here on.
     tok_[i] = std::move(result->text);
     Collapse(i, 2 * k + 2, result->tag);
+    if (recorder_ != nullptr) recorder_->Called(i, k, typ_[i]);
     return true;
   }
 
   // Pass 7: the leftmost operator, parenthesis or DATE() that a rule rewrites.
   bool RewriteOperator() {
     for (std::size_t i = 0; i + 3 <= tok_.size(); ++i) {
-      if (TryOperator(i)) return true;
+      const std::optional<OperatorRule> rule = MatchOperator(i);
+      if (!rule) continue;
+      if (*rule == OperatorRule::Parentheses) {
+        std::swap(tok_[i], tok_[i + 1]);
+        Collapse(i, 3, typ_[i + 1]);
+      } else {
+        CallResult result =
+            ApplyOperatorRule(*rule, Operand{tok_[i], typ_[i]}, Operand{tok_[i + 1], typ_[i + 1]},
+                              Operand{tok_[i + 2], typ_[i + 2]});
+        tok_[i] = std::move(result.text);
+        Collapse(i, 3, result.tag);
+      }
+      if (recorder_ != nullptr) recorder_->Rewrote(i, *rule, typ_[i]);
+      return true;
     }
     return false;
   }
 
-  bool TryOperator(std::size_t i) {
+  // The rule of pass 7 that rewrites the three tokens at i; which one depends on the tags, the
+  // operator's text and the function name only, never on the values.
+  std::optional<OperatorRule> MatchOperator(std::size_t i) const {
     const Tag a = typ_[i];
     const Tag op = typ_[i + 1];
     const Tag b = typ_[i + 2];
-    const std::string_view left = tok_[i];
-    const std::string_view right = tok_[i + 2];
     // "+" and "-" wait while "*" or "/" follows their right operand.
     const bool waits =
         i + 3 < tok_.size() && (typ_[i + 3] == Tag::Star || typ_[i + 3] == Tag::Slash);
 
-    if (IsText(a) && op == Tag::Plus && b == Tag::Str) {
-      tok_[i] += tok_[i + 2];
-      Collapse(i, 3, Tag::Str);
-      return true;
-    }
-    if (a == Tag::Par && op == Tag::Star && b == Tag::Par) {
-      const std::int64_t product = std::int64_t{ReadWholeNumber(left)} * ReadWholeNumber(right);
-      PutInteger(i, static_cast<std::int32_t>(product));  // wraps around
-      return true;
-    }
-    if (op == Tag::Star && IsMixed(a, b)) {
-      const int decimals = std::min(DecimalPlaces(left) + DecimalPlaces(right), kDecimalPlacesCap);
-      PutReal(i, Tag::ParR, decimals, ReadNumber(left, a) * ReadNumber(right, b));
-      return true;
-    }
+    if (IsText(a) && op == Tag::Plus && b == Tag::Str) return OperatorRule::Concatenation;
+    if (a == Tag::Par && op == Tag::Star && b == Tag::Par) return OperatorRule::IntegerProduct;
+    if (op == Tag::Star && IsMixed(a, b)) return OperatorRule::RealProduct;
     if (op == Tag::Slash && (IsMixed(a, b) || (a == Tag::Par && b == Tag::Par))) {
-      const long double dividend = ReadNumber(left, a);
-      const long double divisor = ReadNumber(right, b);
-      if (divisor == 0) throw FormulaError("Division by zero");
-      const long double quotient = dividend / divisor;
-      const int decimals = DivisionDecimals(quotient);
-      const bool whole = a == Tag::Par && b == Tag::Par && decimals == 0;
-      PutReal(i, whole ? Tag::Par : Tag::ParR, decimals, quotient);
-      return true;
+      return OperatorRule::Quotient;
     }
     if (!waits && (op == Tag::Plus || op == Tag::Minus)) {
-      const bool plus = op == Tag::Plus;
-      if (IsMixed(a, b)) {
-        const long double x = ReadNumber(left, a);
-        const long double y = ReadNumber(right, b);
-        PutReal(i, Tag::ParR, std::max(DecimalPlaces(left), DecimalPlaces(right)),
-                plus ? x + y : x - y);
-        return true;
-      }
-      if (a == Tag::Par && b == Tag::Par) {
-        const std::int64_t x = ReadWholeNumber(left);
-        const std::int64_t y = ReadWholeNumber(right);
-        PutInteger(i, static_cast<std::int32_t>(plus ? x + y : x - y));
-        return true;
-      }
-      if (a == Tag::Date && IsNumber(b)) {
-        const long double days = ReadNumber(right, b);
-        const std::optional<long double> date = ReadDate(left);
-        // An unreadable date: adding gives day number B, subtracting gives day 0.
-        const long double result = date ? (plus ? *date + days : *date - days) : (plus ? days : 0);
-        Put(i, 3, DateText(result), Tag::Date);
-        return true;
-      }
+      if (IsMixed(a, b)) return OperatorRule::RealSum;
+      if (a == Tag::Par && b == Tag::Par) return OperatorRule::IntegerSum;
+      if (a == Tag::Date && IsNumber(b)) return OperatorRule::DateSum;
     }
     if (a == Tag::LParen && b == Tag::RParen &&
         (i == 0 || (typ_[i - 1] != Tag::Func && typ_[i - 1] != Tag::FuncX))) {
-      std::swap(tok_[i], tok_[i + 1]);
-      Collapse(i, 3, op);
-      return true;
+      return OperatorRule::Parentheses;
     }
-    if (a == Tag::Func && op == Tag::LParen && b == Tag::RParen && IsDateName(left)) {
-      Put(i, 3, Today(), Tag::Date);
-      return true;
+    if (a == Tag::Func && op == Tag::LParen && b == Tag::RParen && IsDateName(tok_[i])) {
+      return OperatorRule::Today;
     }
-    if (op == Tag::Znak) return TryComparison(i, a, tok_[i + 1], b, left, right);
-    return false;
-  }
-
-  bool TryComparison(std::size_t i, Tag a, std::string_view op, Tag b, std::string_view left,
-                     std::string_view right) {
-    const Comparison comparison = ComparisonOf(op);
-    if (comparison != Comparison::None) {
-      std::optional<bool> holds;
-      if (IsText(a) && b == Tag::Str) {
-        holds = Holds(comparison, left, right);  // byte by byte, as unsigned characters
-      } else if (a == Tag::Date && b == Tag::Date) {
-        holds = Holds(comparison, RequireDate(left), RequireDate(right));
-      } else if (a == Tag::Par && b == Tag::Par) {
-        holds = Holds(comparison, ReadWholeNumber(left), ReadWholeNumber(right));
-      } else if (IsNumber(a) && IsNumber(b)) {
-        holds = Holds(comparison, ReadNumber(left, a), ReadNumber(right, b));
+    if (op != Tag::Znak) return std::nullopt;
+    if (ComparisonOf(tok_[i + 1]) != Comparison::None) {
+      if ((IsText(a) && b == Tag::Str) || (a == Tag::Date && b == Tag::Date) ||
+          (IsNumber(a) && IsNumber(b))) {
+        return OperatorRule::Comparison;
       }
-      if (!holds) return false;
-      SetChar(i, BoolChar(*holds));
-      Collapse(i, 3, Tag::Bool);
-      return true;
+      return std::nullopt;
     }
-    if (a == Tag::Bool && b == Tag::Bool && (op == "^" || op == "&")) {
-      const bool x = IsTrue(left);
-      const bool y = IsTrue(right);
-      SetChar(i, BoolChar(op == "^" ? (x || y) : (x && y)));
-      Collapse(i, 3, Tag::Bool);
-      return true;
+    if (a == Tag::Bool && b == Tag::Bool && (tok_[i + 1] == "^" || tok_[i + 1] == "&")) {
+      return OperatorRule::Logic;
     }
-    return false;
-  }
-
-  static long double RequireDate(std::string_view text) {
-    const std::optional<long double> date = ReadDate(text);
-    if (!date) throw FormulaError(host::QuotedInput(text) + " is not a valid date");
-    return *date;
+    return std::nullopt;
   }
 
   static bool IsDateName(std::string_view name) {
@@ -575,8 +486,11 @@ class Reduction {
     bool changed = false;
     for (std::size_t i = 0; i + 1 < tok_.size(); ++i) {
       if (typ_[i] == Tag::Znak && tok_[i] == "!" && typ_[i + 1] == Tag::Bool) {
-        SetChar(i, BoolChar(!IsTrue(tok_[i + 1])));
-        Collapse(i, 2, Tag::Bool);
+        CallResult result = ApplyOperatorRule(OperatorRule::Negation, Operand{tok_[i], typ_[i]},
+                                              Operand{}, Operand{tok_[i + 1], typ_[i + 1]});
+        tok_[i] = std::move(result.text);
+        Collapse(i, 2, result.tag);
+        if (recorder_ != nullptr) recorder_->Negated(i);
         changed = true;
       }
     }
@@ -587,13 +501,17 @@ class Reduction {
   TypeList& typ_;
   const CalculationContext& context_;
   const ReductionObserver& observer_;
+  ReductionRecorder* recorder_;
+  std::vector<int> fieldAt_;  // recording only: the field read at each position, or -1
 };
 
 }  // namespace
 
-FormulaValue CalculateObserved(const TokenList& tokens, const TypeList& types,
-                               tables::TTable* recordSource, const NamedWindow* window,
-                               const ReductionObserver& observer) {
+namespace {
+
+FormulaValue Calculate(const TokenList& tokens, const TypeList& types, tables::TTable* recordSource,
+                       const NamedWindow* window, const ReductionObserver& observer,
+                       ReductionRecorder* recorder) {
   if (tokens.size() != types.size()) {
     throw FormulaError("The token list and the type list of a formula differ in length");
   }
@@ -607,15 +525,151 @@ FormulaValue CalculateObserved(const TokenList& tokens, const TypeList& types,
     workTypes.pop_back();
   }
   const CalculationContext context{recordSource, window};
-  Reduction reduction(workTokens, workTypes, context, observer);
+  Reduction reduction(workTokens, workTypes, context, observer, recorder);
   reduction.ResolveFields();
   reduction.Run();
   return reduction.Value(separator.HostSeparator());
 }
 
+}  // namespace
+
+Tag FieldTag(FieldType type) {
+  switch (type) {
+    case FieldType::String:
+    case FieldType::Memo:
+    case FieldType::FmtMemo:
+      return Tag::Str;
+    case FieldType::Boolean:
+      return Tag::Bool;
+    case FieldType::Float:
+      return Tag::ParR;
+    case FieldType::Date:
+      return Tag::Date;
+    default:
+      return Tag::Par;
+  }
+}
+
+std::string FieldText(const tables::TField& field, Tag tag) {
+  // An empty date field reads as day 0.
+  return tag == Tag::Date ? host::DateTimeToHostText(field.AsDateTime()) : field.AsString();
+}
+
+CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operand right) {
+  switch (rule) {
+    case OperatorRule::Concatenation: {
+      std::string text;
+      text.reserve(left.text.size() + right.text.size());
+      text.append(left.text).append(right.text);
+      return {std::move(text), Tag::Str};
+    }
+    case OperatorRule::IntegerProduct: {
+      const std::int64_t product =
+          std::int64_t{ReadWholeNumber(left.text)} * ReadWholeNumber(right.text);
+      return {IntegerText(static_cast<std::int32_t>(product)), Tag::Par};  // wraps around
+    }
+    case OperatorRule::RealProduct: {
+      const int decimals =
+          std::min(DecimalPlaces(left.text) + DecimalPlaces(right.text), kDecimalPlacesCap);
+      return {CheckedRoundedText(
+                  decimals, ReadNumber(left.text, left.tag) * ReadNumber(right.text, right.tag)),
+              Tag::ParR};
+    }
+    case OperatorRule::Quotient: {
+      const long double dividend = ReadNumber(left.text, left.tag);
+      const long double divisor = ReadNumber(right.text, right.tag);
+      if (divisor == 0) throw FormulaError("Division by zero");
+      const long double quotient = dividend / divisor;
+      const int decimals = DivisionDecimals(quotient);
+      const bool whole = left.tag == Tag::Par && right.tag == Tag::Par && decimals == 0;
+      return {CheckedRoundedText(decimals, quotient), whole ? Tag::Par : Tag::ParR};
+    }
+    case OperatorRule::RealSum: {
+      const long double x = ReadNumber(left.text, left.tag);
+      const long double y = ReadNumber(right.text, right.tag);
+      return {CheckedRoundedText(std::max(DecimalPlaces(left.text), DecimalPlaces(right.text)),
+                                 op.tag == Tag::Plus ? x + y : x - y),
+              Tag::ParR};
+    }
+    case OperatorRule::IntegerSum: {
+      const std::int64_t x = ReadWholeNumber(left.text);
+      const std::int64_t y = ReadWholeNumber(right.text);
+      return {IntegerText(static_cast<std::int32_t>(op.tag == Tag::Plus ? x + y : x - y)),
+              Tag::Par};
+    }
+    case OperatorRule::DateSum: {
+      const bool plus = op.tag == Tag::Plus;
+      const long double days = ReadNumber(right.text, right.tag);
+      const std::optional<long double> date = ReadDate(left.text);
+      // An unreadable date: adding gives day number B, subtracting gives day 0.
+      const long double result = date ? (plus ? *date + days : *date - days) : (plus ? days : 0);
+      return {DateText(result), Tag::Date};
+    }
+    case OperatorRule::Parentheses:
+      return {std::string(op.text), op.tag};
+    case OperatorRule::Today:
+      return {Today(), Tag::Date};
+    case OperatorRule::Comparison: {
+      const Comparison comparison = ComparisonOf(op.text);
+      bool holds = false;
+      if (IsText(left.tag) && right.tag == Tag::Str) {
+        holds = Holds(comparison, left.text, right.text);  // byte by byte, as unsigned characters
+      } else if (left.tag == Tag::Date && right.tag == Tag::Date) {
+        holds = Holds(comparison, RequireDate(left.text), RequireDate(right.text));
+      } else if (left.tag == Tag::Par && right.tag == Tag::Par) {
+        holds = Holds(comparison, ReadWholeNumber(left.text), ReadWholeNumber(right.text));
+      } else {
+        holds =
+            Holds(comparison, ReadNumber(left.text, left.tag), ReadNumber(right.text, right.tag));
+      }
+      return {std::string(1, BoolChar(holds)), Tag::Bool};
+    }
+    case OperatorRule::Logic: {
+      const bool x = IsTrue(left.text);
+      const bool y = IsTrue(right.text);
+      return {std::string(1, BoolChar(op.text == "^" ? (x || y) : (x && y))), Tag::Bool};
+    }
+    case OperatorRule::Negation:
+      return {std::string(1, BoolChar(!IsTrue(right.text))), Tag::Bool};
+  }
+  return {};
+}
+
+FormulaValue TokenValue(std::string_view text, Tag tag, char hostSeparator) {
+  std::string value(text);
+  if (tag != Tag::ParR) return value;
+  if (std::all_of(value.begin(), value.end(), IsBlankChar)) return "0";
+  std::replace(value.begin(), value.end(), '.', hostSeparator);
+  return value;
+}
+
+FormulaValue UnreducedValue(const TokenList& tokens) {
+  std::string expression;
+  for (const std::string& token : tokens) {
+    expression += token;
+    if (expression.size() > host::kMessageInputLimit) break;
+  }
+  std::string message = "Can not evaluate expression:\r\r";
+  message += host::InputForMessage(expression);
+  host::ShowMessage(host::MessageKind::Warning, message);
+  return std::string(kFormulaError);
+}
+
+FormulaValue CalculateObserved(const TokenList& tokens, const TypeList& types,
+                               tables::TTable* recordSource, const NamedWindow* window,
+                               const ReductionObserver& observer) {
+  return Calculate(tokens, types, recordSource, window, observer, nullptr);
+}
+
+FormulaValue CalculateRecorded(const TokenList& tokens, const TypeList& types,
+                               tables::TTable* recordSource, const NamedWindow* window,
+                               ReductionRecorder& recorder) {
+  return Calculate(tokens, types, recordSource, window, ReductionObserver(), &recorder);
+}
+
 FormulaValue CalculateFormula(const TokenList& tokens, const TypeList& types,
                               tables::TTable* recordSource, const NamedWindow* window) {
-  return CalculateObserved(tokens, types, recordSource, window, ReductionObserver());
+  return Calculate(tokens, types, recordSource, window, ReductionObserver(), nullptr);
 }
 
 }  // namespace nox::formula
