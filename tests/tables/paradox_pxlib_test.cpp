@@ -327,7 +327,10 @@ TEST(ParadoxPxlib, PxlibReadsOurMultiLevelPrimaryIndex) {
     levels = std::max(levels, entries[i].level);
   EXPECT_EQ(levels, 2);
   ASSERT_EQ(PX_add_primary_index(doc, index), 0);  // its level 1 counts every record
+  PX_close(doc);
   PX_delete(doc);
+  PX_close(index);
+  PX_delete(index);
 }
 
 // A writer appending to a table pxlib made (2 KiB header and blocks) is killed at random moments.
