@@ -8,7 +8,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
-export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 for flavour in release sanitize; do

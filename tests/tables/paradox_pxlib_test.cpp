@@ -316,20 +316,22 @@ TEST(ParadoxPxlib, PxlibReadsOurMultiLevelPrimaryIndex) {
       table->appendRecord({Value::Text("code" + std::to_string(100000 + i)), Value::Integer(i)});
   }
   auto quiet = [](pxdoc_t*, int, const char*, void*) {};
-  pxdoc_t* doc = PX_new2(quiet, nullptr, nullptr, nullptr);
   pxdoc_t* index = PX_new2(quiet, nullptr, nullptr, nullptr);
-  ASSERT_EQ(PX_open_file(doc, path.c_str()), 0);
   ASSERT_EQ(PX_open_file(index, (dir / "big.px").c_str()), 0);
   ASSERT_EQ(PX_read_primary_index(index), 0);
   const auto* entries = static_cast<const pxpindex_t*>(index->px_data);
-  int levels = 0;
-  for (int i = 0; i < index->px_datalen; ++i)
+  int levels = 0, records = 0;
+  for (int i = 0; i < index->px_datalen; ++i) {
     levels = std::max(levels, entries[i].level);
+    if (entries[i].level == 1) records += entries[i].numrecords;
+  }
   EXPECT_EQ(levels, 2);
-  ASSERT_EQ(PX_add_primary_index(doc, index), 0);  // its level 1 counts every record
-  PX_close(doc);
-  PX_delete(doc);
-  PX_close(index);
+  EXPECT_EQ(records, kRecords);  // what pxlib checks before it uses an index for a table
+  // pxlib leaves the index's entries to its caller.
+  for (int i = 0; i < index->px_datalen; ++i)
+    free(entries[i].data);
+  free(index->px_data);
+  index->px_data = nullptr;
   PX_delete(index);
 }
 
