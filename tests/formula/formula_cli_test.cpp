@@ -1,15 +1,14 @@
 // noxconv --eval against a dBase table written through the engine.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "host/date_time.h"
 #include "tables/table.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::formula {
@@ -59,15 +58,8 @@ class FormulaCliTest : public ::testing::Test {
         (fs::exists(config) ? "NOX_ENGINE_CONFIG='" + config.string() + "' " : std::string()) +
         "NOX_DECIMAL_SEPARATOR=, NOX_DATE_FORMAT=dd.mm.yyyy '" + std::string(NOXCONV_PATH) + "' " +
         arguments + " 2>'" + errFile + "'";
-    ProgramRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      run.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const test::ProgramRun output = test::RunCommand(command);
+    ProgramRun run{output.status, output.out, {}};
     std::ostringstream err;
     err << std::ifstream(errFile).rdbuf();
     run.err = err.str();
