@@ -239,9 +239,11 @@ void TMainForm::BuildControls() {
   auto* PanelFiles = new QGroupBox(QStringLiteral(" Files "), this);
   PanelFiles->setObjectName(QStringLiteral("PanelFiles"));
   const QString fieldHint = QStringLiteral("Click to select field");
-  const auto makeTableGroup = [&](const char* name, const QString& title, const char* pathName,
-                                  const char* fileName, const char* gridName, QLabel*& path,
-                                  QLabel*& file, QTableWidget*& grid, const QString& listName) {
+  // `side` is "S" or "T": the captions of the path and name are LblSPath, LblSName, ...
+  const auto makeTableGroup = [&](const char* name, const QString& title, const char* side,
+                                  const char* pathName, const char* fileName, const char* gridName,
+                                  QLabel*& path, QLabel*& file, QTableWidget*& grid,
+                                  const QString& listName) {
     auto* group = new QGroupBox(title, PanelFiles);
     group->setObjectName(QString::fromLatin1(name));
     auto* layout = new QGridLayout(group);
@@ -251,9 +253,10 @@ void TMainForm::BuildControls() {
     grid = MakeGrid(group, gridName, 4, fieldHint, listName);
     SetColumns(*grid, {kMarkColumnWidth, 0, kTypeColumnWidth, kSizeColumnWidth});
     int row = 0;
-    for (auto [caption, shown] :
-         {std::pair{QStringLiteral("Path:"), path}, std::pair{QStringLiteral("Name:"), file}}) {
-      QLabel* label = MakeLabel(group, nullptr, caption);
+    for (auto [part, caption, shown] : {std::tuple{"Path", QStringLiteral("Path:"), path},
+                                        std::tuple{"Name", QStringLiteral("Name:"), file}}) {
+      const QByteArray labelName = QByteArray("Lbl") + side + part;
+      QLabel* label = MakeLabel(group, labelName.constData(), caption);
       label->setBuddy(shown);
       layout->addWidget(label, row, 0);
       layout->addWidget(shown, row++, 1);
@@ -261,12 +264,12 @@ void TMainForm::BuildControls() {
     layout->addWidget(grid, 2, 0, 1, 2);
     return group;
   };
-  QGroupBox* GBSource = makeTableGroup("GBSource", QStringLiteral(" Source "), "LSourcePath",
+  QGroupBox* GBSource = makeTableGroup("GBSource", QStringLiteral(" Source "), "S", "LSourcePath",
                                        "LSourceName", "SGSource", LSourcePath_, LSourceName_,
                                        SGSource_, QStringLiteral("Source fields"));
-  QGroupBox* GBTarget =
-      makeTableGroup("GBTarget", QStringLiteral("Target"), "LTargetPath", "LTargetName", "SGTarget",
-                     LTargetPath_, LTargetName_, SGTarget_, QStringLiteral("Target fields"));
+  QGroupBox* GBTarget = makeTableGroup("GBTarget", QStringLiteral("Target"), "T", "LTargetPath",
+                                       "LTargetName", "SGTarget", LTargetPath_, LTargetName_,
+                                       SGTarget_, QStringLiteral("Target fields"));
 
   auto* GBRelation = new QGroupBox(QStringLiteral(" Relation "), PanelFiles);
   GBRelation->setObjectName(QStringLiteral("GBRelation"));

@@ -1,5 +1,6 @@
 #include "forms/controls.h"
 
+#include <QByteArray>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,7 +17,7 @@ namespace nox::forms {
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, bool bold) {
   auto* label = new QLabel(text, parent);
   label->setProperty("LoadAs", QStringLiteral("AsLabel"));
-  if (name != nullptr) label->setObjectName(QString::fromLatin1(name));
+  label->setObjectName(QString::fromLatin1(name));
   if (bold) {
     QFont font = label->font();
     font.setBold(true);
@@ -56,13 +57,15 @@ QGridLayout* MakeFileFields(QGroupBox& group, const char* side, FileFields& fiel
   fields.extension = make("Ext", 4);
   auto* grid = new QGridLayout(&group);
   int column = 0;
-  for (auto [caption, field, description] :
-       {std::tuple{QStringLiteral("Path"), fields.path, QStringLiteral("The table's directory")},
-        std::tuple{QStringLiteral("File Name"), fields.name,
+  for (auto [part, caption, field, description] :
+       {std::tuple{"Path", QStringLiteral("Path"), fields.path,
+                   QStringLiteral("The table's directory")},
+        std::tuple{"Name", QStringLiteral("File Name"), fields.name,
                    QStringLiteral("The table's file name up to its first dot")},
-        std::tuple{QStringLiteral("Extension"), fields.extension,
+        std::tuple{"Ext", QStringLiteral("Extension"), fields.extension,
                    QStringLiteral("The table's extension from its last dot")}}) {
-    QLabel* label = MakeLabel(&group, nullptr, caption);
+    const QByteArray labelName = QByteArray("Lbl") + side + part;
+    QLabel* label = MakeLabel(&group, labelName.constData(), caption);
     label->setBuddy(field);
     field->setAccessibleDescription(description);
     grid->addWidget(label, 0, column);

@@ -18,7 +18,7 @@ namespace nox::forms {
 
 class TNoxForm;
 
-// A label; without a name (null) for captions that nothing looks up.
+// A label; its name is the key of its translated caption.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QString(),
                   bool bold = false);
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
@@ -26,8 +26,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
 // A read-only field wide enough for `chars` upper-case characters (0: no minimum).
 QLineEdit* MakeReadOnlyField(QWidget* parent, const char* name, int chars = 0);
 // A table file shown in three read-only fields Edit<side>Path, Edit<side>Name and Edit<side>Ext
-// under the labels "Path", "File Name" and "Extension" (their buddies), in rows 0 and 1 of the
-// group's grid.
+// under the labels Lbl<side>Path, Lbl<side>Name and Lbl<side>Ext, "Path", "File Name" and
+// "Extension" (their buddies), in rows 0 and 1 of the group's grid.
 struct FileFields {
   QLineEdit* path = nullptr;
   QLineEdit* name = nullptr;
