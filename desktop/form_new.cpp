@@ -89,11 +89,11 @@ void TFormNew::FormShow() {
 }
 
 void TFormNew::BtnSourceClick() {
-  Browse(source_, target_, QStringLiteral("Open Source File"));
+  Browse(source_, target_, "OpenDialogSource", QStringLiteral("Open Source File"));
 }
 
 void TFormNew::BtnTargetClick() {
-  Browse(target_, source_, QStringLiteral("Open Target File"));
+  Browse(target_, source_, "OpenDialogTarget", QStringLiteral("Open Target File"));
 }
 
 void TFormNew::FillSide(Side& side, const std::string& fileName) {
@@ -105,10 +105,11 @@ void TFormNew::FillSide(Side& side, const std::string& fileName) {
   ShowFromStart(*side.extension, FromDataText(parts.extension));
 }
 
-void TFormNew::Browse(Side& side, Side& other, const QString& title) {
+void TFormNew::Browse(Side& side, Side& other, const char* dialogName, const QString& title) {
   FileDialogSpec spec;
   spec.kind = FileDialogSpec::Kind::Open;
   spec.title = title;
+  spec.name = QString::fromLatin1(dialogName);
   spec.filter = kTablesFilter;
   spec.fileName = FromDataText(side.fileName);
   const std::optional<QString> chosen = RunFileDialog(this, spec);

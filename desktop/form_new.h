@@ -54,8 +54,9 @@ class TFormNew : public TNoxForm {
 
  private:
   QGroupBox* MakeGroup(const char* name, const QString& title, Side& side, const char* prefix);
-  // Browse on one side; the other side decides where the focus goes.
-  void Browse(Side& side, Side& other, const QString& title);
+  // Browse on one side with the open dialog of that name; the other side decides where the focus
+  // goes.
+  void Browse(Side& side, Side& other, const char* dialogName, const QString& title);
   void RejectSameFile();
 };
 

@@ -592,6 +592,7 @@ TMainForm::SaveAsResult TMainForm::SaveAsDialog() {
   FileDialogSpec spec;
   spec.kind = FileDialogSpec::Kind::Save;
   spec.title = QStringLiteral("Save Convertation File");
+  spec.name = QStringLiteral("SaveDialog1");
   spec.filter = kCnvFilter;
   spec.defaultSuffix = kCnvSuffix;
   const std::optional<QString> path = RunFileDialog(this, spec);
@@ -627,6 +628,7 @@ void TMainForm::OpenClick() {
   FileDialogSpec spec;
   spec.kind = FileDialogSpec::Kind::Open;
   spec.title = QStringLiteral("Open Convertation File");
+  spec.name = QStringLiteral("OpenDialog1");
   spec.filter = kCnvFilter;
   spec.defaultSuffix = kCnvSuffix;
   spec.fileName = QStringLiteral("*.cnv");

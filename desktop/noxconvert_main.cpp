@@ -13,6 +13,7 @@
 #include "forms/application.h"
 #include "forms/message_dialog.h"
 #include "forms/text.h"
+#include "forms/translation.h"
 
 int main(int argc, char** argv) {
   using namespace nox::forms;
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
   // The program ends when the main window closes, not when its last window happens to hide.
   application.setQuitOnLastWindowClosed(false);
   nox::calc::InstallCalculator();  // Ctrl+K on every window
+  // Every window is translated at its creation, from the language table this program names.
+  InstallTranslation(QCoreApplication::applicationFilePath().toStdString());
 
   auto splash = CreateForm<TFormPres>();
   splash->show();

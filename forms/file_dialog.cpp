@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <utility>
 
+#include "forms/translation.h"
+
 namespace nox::forms {
 namespace {
 
@@ -38,7 +40,14 @@ ScopedFileDialogTestHook::~ScopedFileDialogTestHook() {
   InstalledHook() = std::move(previous_);
 }
 
-std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& spec) {
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& named) {
+  FileDialogSpec spec = named;
+  if (!spec.name.isEmpty()) {
+    if (std::optional<QString> title =
+            TranslatedText(spec.name.toStdString(), LanguageClass::System)) {
+      spec.title = *title;
+    }
+  }
   if (const FileDialogTestHook& hook = InstalledHook()) return hook(spec);
   QFileDialog dialog(parent, spec.title);
   dialog.setNameFilter(QtFilter(spec.filter));

@@ -13,6 +13,9 @@ struct FileDialogSpec {
   enum class Kind { Open, Save };
   Kind kind = Kind::Open;
   QString title;
+  // The dialog's name: its title is translated by it (system language) when the language table
+  // has a text for it.
+  QString name;
   // "Description (*.a;*.b)|*.a;*.b" pairs separated by "|", as the windows name them.
   QString filter;
   QString defaultSuffix;  // added to a typed name without one (no dot)

@@ -5,6 +5,7 @@
 // Ctrl+Shift+W). Each installs itself once at program start; a service that is not installed does
 // nothing.
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -19,9 +20,10 @@ class TNoxForm;
 struct FormServices {
   std::function<void(TNoxForm& form)> showCalculator;
   std::function<void(TNoxForm& form)> editFieldSettings;
-  // Opens the application language table when the first window is created; it is kept with the
-  // shared state (forms/shared_state.h).
-  std::function<std::unique_ptr<tables::TTable>()> openLanguageTable;
+  // Opens the application language table when the first window is created, given the window's
+  // resource-string file; it is kept with the shared state (forms/shared_state.h).
+  std::function<std::unique_ptr<tables::TTable>(const std::filesystem::path& resourceFile)>
+      openLanguageTable;
   std::function<void(TNoxForm& form)> changeLanguage;
   std::function<void(TNoxForm& form)> saveTranslation;
 };

@@ -22,6 +22,7 @@
 #include "forms/grad_caption.h"
 #include "forms/painters.h"
 #include "forms/shared_state.h"
+#include "forms/translation_store.h"
 
 namespace nox::forms {
 namespace {
@@ -84,7 +85,8 @@ void TNoxForm::FormCreate() {
     // A holder from here on, also when the shared state stops half-way with an error.
     if (!joinedSharedState_) {
       joinedSharedState_ = true;
-      FormSharedState::Instance().Join(languageIni_.toStdString(),
+      // Read from the current directory, else from beside the program or its data folder.
+      FormSharedState::Instance().Join(ResolveResourceFile(languageIni_.toStdString()),
                                        InstalledServices().openLanguageTable);
     }
     ApplyFonts();

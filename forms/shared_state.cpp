@@ -32,7 +32,7 @@ void FormSharedState::Join(const std::filesystem::path& resourceFile,
       settingsDirty_ = true;
     }
   }
-  if (!languageTable_ && openLanguageTable) languageTable_ = openLanguageTable();
+  if (!languageTable_ && openLanguageTable) languageTable_ = openLanguageTable(resourceFile);
   if (!resourceStrings_) {
     if (std::filesystem::exists(resourceFile)) {
       resourceStrings_ = convert::DescriptionText::ReadFile(resourceFile).lines;

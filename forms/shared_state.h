@@ -26,7 +26,9 @@ namespace nox::forms {
 
 class FormSharedState {
  public:
-  using LanguageTableOpener = std::function<std::unique_ptr<tables::TTable>()>;
+  // Opens the language table; given the resource-string file it may be filled from.
+  using LanguageTableOpener =
+      std::function<std::unique_ptr<tables::TTable>(const std::filesystem::path& resourceFile)>;
 
   static FormSharedState& Instance();
   ~FormSharedState();
