@@ -50,6 +50,14 @@ void UseOrder(TTable& table, const char* order) {
   }
 }
 
+// The file knows only its primary index: the table opens in that order, then takes the key order.
+void OpenInKeyOrder(TTable& table) {
+  table.SetIndexName("");
+  table.Open();
+  DeclareOrders(table);
+  UseOrder(table, kKeyOrder);
+}
+
 void SetText(TTable& table, std::string_view field, std::string_view text) {
   table.FieldByName(field).SetAsString(text);
 }
@@ -106,9 +114,7 @@ void FillKeepingWhatWasStored(TTable& table, const std::string& from, Fill&& fil
 
 void Fill(TTable& table, const std::optional<std::filesystem::path>& source,
           const std::filesystem::path& resourceFile) {
-  table.Open();
-  DeclareOrders(table);
-  UseOrder(table, kKeyOrder);
+  OpenInKeyOrder(table);
   if (source) {
     FillKeepingWhatWasStored(table, source->filename().string(), [&] {
       TTable sourceTable;
@@ -234,9 +240,7 @@ std::unique_ptr<TTable> OpenLanguageTable(const std::filesystem::path& directory
     CreateLanguageTable(*table);
     if (fill) Fill(*table, source, resourceFile);
   }
-  table->Open();
-  DeclareOrders(*table);
-  UseOrder(*table, kKeyOrder);
+  OpenInKeyOrder(*table);
   return table;
 }
 

@@ -82,6 +82,8 @@ class TranslationTest : public ::testing::Test {
   void TearDown() override {
     InstalledServices() = FormServices();
     SetProgramFile({});
+    for (const testing::ShownDialog& shown : unexpected.Shown())
+      ADD_FAILURE() << "a message was shown: " << shown.message.toStdString();
     EXPECT_EQ(FormSharedState::Instance().Holders(), 0);
     QDir::setCurrent(previous);
   }
@@ -92,6 +94,7 @@ class TranslationTest : public ::testing::Test {
 
   QTemporaryDir dir;
   QString previous;
+  testing::DialogAnswerer unexpected;  // a test that expects a message answers it itself
 };
 
 // Lang1 English, Lang2 Russian (Windows-1251), Lang3 Latvian (Windows-1257).
