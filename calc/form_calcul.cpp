@@ -56,6 +56,7 @@ TFormCalcul::TFormCalcul(QWidget* parent) : TNoxForm(parent), logic_(forms::Beep
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
   auto* menuBar = new QMenuBar(this);
+  menuBar->setObjectName(QStringLiteral("MainMenu"));  // named, so that its items are translated
   QMenu* fileMenu = menuBar->addMenu(QStringLiteral("&Fails"));
   fileMenu->setObjectName(QStringLiteral("MenuFile"));
   MenuTransfer_ =
