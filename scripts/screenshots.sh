@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, and pictures the desktop program's windows on the bundled example under a
 # virtual X display with a window manager: docs/main-window.png, docs/formula-editor.png,
-# docs/options-dialog.png, docs/conversion-window.png and docs/calculator.png.
+# docs/options-dialog.png, docs/conversion-window.png and docs/calculator.png in English, and the
+# main window in Latvian and Russian, docs/main-window-lv.png and docs/main-window-ru.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -12,6 +13,11 @@ run="$root/build/screenshot-run"
 rm -rf "$run"
 mkdir -p "$run"
 cp "$root"/examples/*.DB "$root"/examples/*.PX "$root"/examples/*.DBF "$root"/examples/*.cnv "$run"/
+# The shipped texts, and the language table they fill kept in the copy too, whatever engine
+# configuration the user has.
+cp "$root"/desktop/NoxReStr.Ini "$run"/
+printf '[Engine]\n' > "$run"/noxengine.cfg
+export NOX_ENGINE_CONFIG="$run/noxengine.cfg"
 cd "$run"
 
 export NOX_DATE_FORMAT=dd.mm.yyyy NOX_DECIMAL_SEPARATOR=.
@@ -25,7 +31,14 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     sleep 0.1
   done
   status=0
+  # Params.ini chooses the language of the interface and of the system texts (menus, hints).
+  language() { printf "LANGUAGE=%s\r\nSYSLANGUAGE=%s\r\n" "$1" "$1" > Params.ini; }
+  language 1
   QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" customers.cnv || status=$?
+  language 3
+  QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" customers.cnv main-window-lv.png || status=$?
+  language 2
+  QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" customers.cnv main-window-ru.png || status=$?
   kill "$wm"
   exit "$status"
 '

@@ -3,9 +3,12 @@
 // window after a run and the calculator. It drives the real windows through the same handlers the
 // user's clicks call; modal dialogs are pictured and then cancelled through the dialog hook. Each
 // picture is taken from the screen, so that under a window manager it shows the window's frame and
-// title bar as a user sees them.
+// title bar as a user sees them. The windows are translated as the program's are, in the languages
+// that Params.ini of the current directory chooses.
 //
-// Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION   (run in the description's directory)
+// Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION [MAIN_WINDOW_PICTURE]
+//   (run in the description's directory); with a picture name only the main window is pictured,
+//   into that file.
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -24,6 +27,7 @@
 #include "forms/application.h"
 #include "forms/modal.h"
 #include "forms/nox_form.h"
+#include "forms/translation.h"
 
 namespace {
 
@@ -86,10 +90,12 @@ class PictureDialog {
 
 int main(int argc, char** argv) {
   NoxApplication application(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr,
+                 "usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION [MAIN_WINDOW_PICTURE]\n");
     return 2;
   }
+  InstallTranslation(QCoreApplication::applicationFilePath().toStdString());
   const QDir output(QString::fromLocal8Bit(argv[1]));
   MainFormStart start;
   start.arguments = {argv[2]};
@@ -110,6 +116,7 @@ int main(int argc, char** argv) {
       break;
     }
   }
+  if (argc == 4) return Save(*mainForm, output, QString::fromLocal8Bit(argv[3])) ? 0 : 1;
   bool ok = Save(*mainForm, output, QStringLiteral("main-window.png"));
   {
     PictureDialog editor(output, QStringLiteral("formula-editor.png"));
