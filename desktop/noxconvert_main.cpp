@@ -12,6 +12,7 @@
 #include "desktop/main_form.h"
 #include "forms/application.h"
 #include "forms/message_dialog.h"
+#include "forms/message_sink.h"
 #include "forms/text.h"
 #include "forms/translation.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
   application.setWindowIcon(ProgramIcon());
   // The program ends when the main window closes, not when its last window happens to hide.
   application.setQuitOnLastWindowClosed(false);
+  // Messages of the first windows too (the splash fills the language table) show as dialogs.
+  ScopedDialogMessages messages;
   nox::calc::InstallCalculator();  // Ctrl+K on every window
   // Every window is translated at its creation, from the language table this program names.
   InstallTranslation(QCoreApplication::applicationFilePath().toStdString());

@@ -29,6 +29,7 @@
 #include "forms/file_dialog.h"
 #include "forms/form_services.h"
 #include "forms/grad_caption.h"
+#include "forms/message_sink.h"
 #include "forms/nox_form.h"
 #include "forms/shared_state.h"
 #include "forms/text.h"
@@ -347,6 +348,17 @@ TEST_F(TranslationTest, ASourceTableIsCopiedWithTheSmallerColumnCountAndItsCommo
   EXPECT_EQ(LookupText(*table, "BBOk", 2), "Ладно");
   EXPECT_EQ(LookupText(*table, "LblX", 3), "");
   EXPECT_EQ(LookupText(*table, "FromFile", 1), "");
+}
+
+TEST_F(TranslationTest, ASourceThatCannotBeReadIsReportedAndLeavesAnEmptyTable) {
+  std::ofstream(Path(kSourceLanguageTable), std::ios::binary) << "not a table";
+  const ScopedDialogMessages dialogs;
+  testing::DialogAnswerer answerer;
+  FormPtr<BuiltForm> form = Window("FormX", [](TNoxForm&) {});
+  ASSERT_EQ(answerer.Shown().size(), 1u);
+  EXPECT_TRUE(answerer.Shown()[0].message.startsWith(
+      "Language table 'Lnoxtest.db' filled only in part from 'LangTabl.db': "));
+  EXPECT_EQ(Table().RecordCount(), 0u);
 }
 
 TEST_F(TranslationTest, WritingBackAsksWhetherCommonAndCopiesTheOtherLanguages) {
