@@ -11,6 +11,7 @@
 #include "desktop/form_about.h"
 #include "desktop/main_form.h"
 #include "forms/application.h"
+#include "forms/form_settings.h"
 #include "forms/message_dialog.h"
 #include "forms/text.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   // The program ends when the main window closes, not when its last window happens to hide.
   application.setQuitOnLastWindowClosed(false);
   nox::calc::InstallCalculator();  // Ctrl+K on every window
+  InstallFieldSettingsEditor();    // Ctrl+S on every window
 
   auto splash = CreateForm<TFormPres>();
   splash->show();

@@ -56,13 +56,17 @@ QGridLayout* MakeFileFields(QGroupBox& group, const char* side, FileFields& fiel
   fields.extension = make("Ext", 4);
   auto* grid = new QGridLayout(&group);
   int column = 0;
-  for (auto [caption, field, description] :
-       {std::tuple{QStringLiteral("Path"), fields.path, QStringLiteral("The table's directory")},
-        std::tuple{QStringLiteral("File Name"), fields.name,
+  for (auto [part, caption, field, description] :
+       {std::tuple{"Path", QStringLiteral("Path"), fields.path,
+                   QStringLiteral("The table's directory")},
+        std::tuple{"Name", QStringLiteral("File Name"), fields.name,
                    QStringLiteral("The table's file name up to its first dot")},
-        std::tuple{QStringLiteral("Extension"), fields.extension,
+        std::tuple{"Ext", QStringLiteral("Extension"), fields.extension,
                    QStringLiteral("The table's extension from its last dot")}}) {
-    QLabel* label = MakeLabel(&group, nullptr, caption);
+    // Named, so that the field settings find the label of each field (and translate it).
+    const QByteArray name =
+        (QStringLiteral("Lbl") + QLatin1String(side) + QLatin1String(part)).toLatin1();
+    QLabel* label = MakeLabel(&group, name.constData(), caption);
     label->setBuddy(field);
     field->setAccessibleDescription(description);
     grid->addWidget(label, 0, column);
