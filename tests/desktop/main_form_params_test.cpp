@@ -2,7 +2,10 @@
 // runs in.
 
 #include <gtest/gtest.h>
-#include <paradox.h>
+
+extern "C" {
+#include <paradox.h>  // a C library whose header does not say so
+}
 
 #include <QProcess>
 #include <QTemporaryDir>
