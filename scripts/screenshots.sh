@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, and pictures the desktop program's windows on the bundled example under a
-# virtual X display with a window manager: docs/main-window.png, docs/formula-editor.png,
-# docs/options-dialog.png, docs/conversion-window.png and docs/calculator.png.
+# virtual X display with a window manager: docs/main-window.png, docs/field-settings.png,
+# docs/formula-editor.png, docs/options-dialog.png, docs/conversion-window.png and
+# docs/calculator.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"

@@ -1,9 +1,9 @@
 // Draws the desktop program's main windows on the bundled example and saves pictures of them for
-// the documentation: the main window, the formula editor, the options dialog, the conversion
-// window after a run and the calculator. It drives the real windows through the same handlers the
-// user's clicks call; modal dialogs are pictured and then cancelled through the dialog hook. Each
-// picture is taken from the screen, so that under a window manager it shows the window's frame and
-// title bar as a user sees them.
+// the documentation: the main window, the field settings editor over it, the formula editor, the
+// options dialog, the conversion window after a run and the calculator. It drives the real windows
+// through the same handlers the user's clicks call; modal dialogs are pictured and then cancelled
+// through the dialog hook. Each picture is taken from the screen, so that under a window manager it
+// shows the window's frame and title bar as a user sees them.
 //
 // Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION   (run in the description's directory)
 
@@ -22,6 +22,7 @@
 #include "desktop/form_convert.h"
 #include "desktop/main_form.h"
 #include "forms/application.h"
+#include "forms/form_settings.h"
 #include "forms/modal.h"
 #include "forms/nox_form.h"
 
@@ -46,7 +47,9 @@ void WaitFor(Condition condition) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-bool Save(QWidget& window, const QDir& output, const QString& name) {
+// Pictures the window, together with the one behind it when given.
+bool Save(QWidget& window, const QDir& output, const QString& name,
+          const QWidget* behind = nullptr) {
   window.raise();
   window.activateWindow();
   // On a busy machine the window manager may take a while to map and frame the window.
@@ -54,7 +57,8 @@ bool Save(QWidget& window, const QDir& output, const QString& name) {
   WaitFor([&] { return window.frameGeometry() != window.geometry(); });
   Settle();
   const QString path = output.filePath(name);
-  const QRect frame = window.frameGeometry();
+  QRect frame = window.frameGeometry();
+  if (behind != nullptr) frame |= behind->frameGeometry();
   const QPixmap picture =
       window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
   if (!picture.save(path)) {
@@ -111,6 +115,27 @@ int main(int argc, char** argv) {
     }
   }
   bool ok = Save(*mainForm, output, QStringLiteral("main-window.png"));
+  {
+    // Ctrl+S: the field settings editor over the lower half of the main window, with the row of
+    // the filter field current, so that the field and its label are painted yellow.
+    bool saved = false;
+    const ScopedDialogTestHook hook([&](QDialog& dialog) -> QAbstractButton* {
+      auto& editor = static_cast<TFormSettings&>(dialog);
+      editor.resize(640, 260);
+      editor.show();
+      const QRect main = mainForm->frameGeometry();
+      editor.move(main.left() + 40, main.bottom() - 150);
+      for (int row = 0; row < static_cast<int>(editor.Rows().size()); ++row) {
+        if (editor.Rows()[static_cast<std::size_t>(row)].recv == "EditFilter") {
+          editor.SetCurrentRow(row);
+        }
+      }
+      saved = Save(editor, output, QStringLiteral("field-settings.png"), mainForm.get());
+      return editor.findChild<QAbstractButton*>(QStringLiteral("BtnClose"));
+    });
+    OpenFieldSettings(*mainForm);
+    ok = ok && saved;
+  }
   {
     PictureDialog editor(output, QStringLiteral("formula-editor.png"));
     mainForm->BBFunctionClick();
