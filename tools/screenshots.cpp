@@ -55,6 +55,7 @@ bool Save(QWidget& window, const QDir& output, const QString& name,
   // On a busy machine the window manager may take a while to map and frame the window.
   WaitFor([&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); });
   WaitFor([&] { return window.frameGeometry() != window.geometry(); });
+  if (behind != nullptr) WaitFor([&] { return behind->frameGeometry() != behind->geometry(); });
   Settle();
   const QString path = output.filePath(name);
   QRect frame = window.frameGeometry();
@@ -116,15 +117,16 @@ int main(int argc, char** argv) {
   }
   bool ok = Save(*mainForm, output, QStringLiteral("main-window.png"));
   {
-    // Ctrl+S: the field settings editor over the lower half of the main window, with the row of
-    // the filter field current, so that the field and its label are painted yellow.
+    // Ctrl+S: the field settings editor just below the filter field of the main window, with the
+    // filter's row current, so that the field and its label are painted yellow.
     bool saved = false;
     const ScopedDialogTestHook hook([&](QDialog& dialog) -> QAbstractButton* {
       auto& editor = static_cast<TFormSettings&>(dialog);
-      editor.resize(640, 260);
+      editor.resize(640, 240);
       editor.show();
-      const QRect main = mainForm->frameGeometry();
-      editor.move(main.left() + 40, main.bottom() - 150);
+      const QWidget* filter = mainForm->findChild<QWidget*>(QStringLiteral("EditFilter"));
+      const QPoint below = filter->mapToGlobal(QPoint(0, filter->height() + 12));
+      editor.move(mainForm->frameGeometry().left() + 40, below.y());
       for (int row = 0; row < static_cast<int>(editor.Rows().size()); ++row) {
         if (editor.Rows()[static_cast<std::size_t>(row)].recv == "EditFilter") {
           editor.SetCurrentRow(row);
