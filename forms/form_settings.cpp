@@ -281,7 +281,8 @@ void TFormSettings::SaveRows() {
   EnsureFormSetTable(table, formName);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const FieldSetting& row = rows_[i];
-    if (row.ChangesNothing() || (stored_[i] && *stored_[i] == row)) continue;
+    // A stored row set back to the defaults is written too, so that it goes below.
+    if (stored_[i] ? *stored_[i] == row : row.ChangesNothing()) continue;
     using tables::Value;
     if (table.FindKey(
             {Value::Text(row.formName), Value::Text(row.formCondition), Value::Text(row.recv)})) {

@@ -79,6 +79,14 @@ FieldSetting Row(const char* recv, bool visible, bool enabled, bool required,
   return row;
 }
 
+// Clicks the "required" box of EditName's row in the editor.
+void ToggleRequired(TFormSettings& editor) {
+  for (int row = 0; row < static_cast<int>(editor.Rows().size()); ++row) {
+    if (editor.Rows()[static_cast<std::size_t>(row)].recv != "EditName") continue;
+    editor.RowPanel(row)->findChild<QCheckBox*>("DBCheckBox3")->click();
+  }
+}
+
 class FieldSettingsTest : public ::testing::Test {
  protected:
   FieldSettingsTest() : previous_(std::filesystem::current_path()) {
@@ -194,12 +202,7 @@ TEST_F(FieldSettingsTest, TheEditorKeepsOnlyDeviationsAndAddsEachLabelOnce) {
     return editor->Rows();
   };
   // First: one row per visible edit field; EditName made required.
-  const std::vector<FieldSetting> first = openEditor([](TFormSettings& editor) {
-    for (int row = 0; row < static_cast<int>(editor.Rows().size()); ++row) {
-      if (editor.Rows()[static_cast<std::size_t>(row)].recv != "EditName") continue;
-      editor.RowPanel(row)->findChild<QCheckBox*>("DBCheckBox3")->click();
-    }
-  });
+  const std::vector<FieldSetting> first = openEditor(ToggleRequired);
   std::vector<std::string> names;
   for (const FieldSetting& row : first)
     names.push_back(row.recv);
@@ -229,6 +232,12 @@ TEST_F(FieldSettingsTest, TheEditorKeepsOnlyDeviationsAndAddsEachLabelOnce) {
     EXPECT_EQ(name->palette().color(QPalette::Base), base);
   });
   EXPECT_EQ(Stored(), stored);
+
+  // Third: EditName no longer required, so its row goes.
+  openEditor(ToggleRequired);
+  stored = Stored();
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0].recv, "MemoNote");
   EXPECT_TRUE(errors.Shown().empty());
 }
 
