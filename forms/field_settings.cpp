@@ -1,5 +1,6 @@
 #include "forms/field_settings.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QAbstractSpinBox>
@@ -13,9 +14,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
 #include "forms/message_box.h"
 #include "forms/text.h"
+#include "tables/dbase_io.h"
 #include "tables/file_lock.h"
 #include "tables/table.h"
 
@@ -58,6 +63,36 @@ std::vector<FieldDef> FormSetFields() {
   throw TableError("Table '" + std::string(kFormSetTableName) + "' cannot be created: " + why);
 }
 
+// Puts the new table file in place unless a file of that name exists (false then): a hard link
+// where the file system has them; elsewhere (network shares) a file created exclusively, locked,
+// and then filled with the table's bytes, the lock kept in `copyLock`.
+bool PlaceNewFile(const fs::path& made, const fs::path& path,
+                  std::optional<tables::FileLock>& copyLock) {
+  if (::link(made.c_str(), path.c_str()) == 0) return true;
+  if (errno == EEXIST) return false;
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) CannotCreate(std::strerror(errno));
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (errno == EEXIST) return false;
+    CannotCreate(std::strerror(errno));
+  }
+  const std::string context(kFormSetTableName);
+  try {
+    copyLock.emplace(path, tables::OpenMode::Exclusive);
+    std::ifstream in(made, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) CannotCreate("the new table cannot be read");
+    tables::dbase_io::WriteAt(fd, bytes.data(), bytes.size(), 0, context);
+    tables::dbase_io::FlushAndClose(fd, [&] { tables::dbase_io::Sync(fd, context); });
+  } catch (...) {
+    if (fd >= 0) ::close(fd);
+    std::error_code ignored;  // our own half-made file: the error above is the one to report
+    fs::remove(path, ignored);
+    throw;
+  }
+  return true;
+}
+
 // The table is built in a private directory beside it and linked into place under the lock of
 // its new file: linking never replaces a table another program created meanwhile (that one is
 // used instead), and nobody opens the new table before its index lies beside it.
@@ -84,10 +119,8 @@ void CreateFormSetTable(const fs::path& path) {
   table.CreateTable();
   const fs::path made = work / path.filename();
   const tables::FileLock lock(made, tables::OpenMode::Exclusive);
-  if (::link(made.c_str(), path.c_str()) != 0) {
-    if (errno == EEXIST) return;
-    CannotCreate(std::strerror(errno));
-  }
+  std::optional<tables::FileLock> copyLock;
+  if (!PlaceNewFile(made, path, copyLock)) return;
   for (const fs::directory_entry& entry : fs::directory_iterator(work, error)) {
     if (entry.path() == made) continue;
     fs::rename(entry.path(), beside / entry.path().filename(), error);

@@ -114,7 +114,8 @@ TFormSettings::TFormSettings(QWidget* parent)
 void TFormSettings::FormShow() {
   TNoxForm::FormShow();
   if (target_ == nullptr) return;
-  const auto* caption = target_->findChild<const TGradCaption*>();
+  const auto* caption =
+      target_->findChild<const TGradCaption*>(QString(), Qt::FindDirectChildrenOnly);
   lblTxtFormName_->setText(caption != nullptr && !caption->Caption().isEmpty()
                                ? caption->Caption()
                                : target_->windowTitle());
