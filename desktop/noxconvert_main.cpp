@@ -11,6 +11,7 @@
 #include "desktop/form_about.h"
 #include "desktop/main_form.h"
 #include "forms/application.h"
+#include "forms/form_settings.h"
 #include "forms/message_dialog.h"
 #include "forms/message_sink.h"
 #include "forms/text.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
   nox::calc::InstallCalculator();  // Ctrl+K on every window
   // Every window is translated at its creation, from the language table this program names.
   InstallTranslation(QCoreApplication::applicationFilePath().toStdString());
+  InstallFieldSettingsEditor();  // Ctrl+S on every window
 
   auto splash = CreateForm<TFormPres>();
   splash->show();

@@ -64,6 +64,7 @@ QGridLayout* MakeFileFields(QGroupBox& group, const char* side, FileFields& fiel
                    QStringLiteral("The table's file name up to its first dot")},
         std::tuple{"Ext", QStringLiteral("Extension"), fields.extension,
                    QStringLiteral("The table's extension from its last dot")}}) {
+    // Named, so that the field settings find the label of each field (and translate it).
     const QByteArray labelName = QByteArray("Lbl") + side + part;
     QLabel* label = MakeLabel(&group, labelName.constData(), caption);
     label->setBuddy(field);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 #include <cmath>
 
 #include "forms/application.h"
+#include "forms/field_settings.h"
 #include "forms/fonts.h"
 #include "forms/form_services.h"
 #include "forms/grad_caption.h"
@@ -36,8 +38,11 @@ bool IsEnter(int key) {
 TNoxForm::TNoxForm(QWidget* parent)
     : QDialog(parent),
       gradCaption_(new TGradCaption(this)),
+      lblMesRequiredField_(new QLabel(QString::fromUtf8(kRequiredFieldMessage), this)),
       noxFormFon_(new TNoxFon(this)),
       noxFormLogo_(new TNoxFon(this)) {
+  lblMesRequiredField_->setObjectName(QStringLiteral("LblMesRequiredField"));
+  lblMesRequiredField_->hide();
   noxFormFon_->setObjectName(QStringLiteral("NoxFormFon"));
   noxFormFon_->SetFonStyle(TFonStyle::fsCoverAll);
   noxFormFon_->SetPaintPosStyle(TPaintPosStyle::psCornerTL);
@@ -133,6 +138,14 @@ void TNoxForm::ChangeCompFont() {
 
 void TNoxForm::ChangeLanguage() {
   if (const auto& service = InstalledServices().changeLanguage) service(*this);
+}
+
+void TNoxForm::ApplyFieldSettings() {
+  forms::ApplyFieldSettings(*this);
+}
+
+void TNoxForm::CheckRequiredFields(CloseAction& action) {
+  forms::CheckRequiredFields(*this, action);
 }
 
 void TNoxForm::ShowCalculator() {

@@ -19,6 +19,7 @@
 #include <utility>
 
 class QAbstractButton;
+class QLabel;
 
 namespace nox::forms {
 
@@ -42,6 +43,8 @@ class TNoxForm : public QDialog {
   // "L" after Ctrl+Shift+L, until a key other than Ctrl+Shift+W.
   QString KeySequence() const { return keySequence_; }
   TGradCaption* GradCaption() const { return gradCaption_; }
+  // Hidden; its caption is the text of the required-field message (translated like any label).
+  QLabel* LblMesRequiredField() const { return lblMesRequiredField_; }
   // The background and the logo of a window holding a multi-document area.
   TNoxFon* NoxFormFon() const { return noxFormFon_; }
   TNoxFon* NoxFormLogo() const { return noxFormLogo_; }
@@ -79,8 +82,9 @@ class TNoxForm : public QDialog {
   virtual void ChangeCompFont();
   // Hooks of the framework's services, called from the handlers above.
   virtual void ChangeLanguage();
-  virtual void ApplyFieldSettings() {}
-  virtual void CheckRequiredFields(CloseAction& /*action*/) {}
+  // The window's rows of FormSet.db (forms/field_settings.h).
+  virtual void ApplyFieldSettings();
+  virtual void CheckRequiredFields(CloseAction& action);
   // Ctrl+K, Ctrl+S and Ctrl+Shift+L, Ctrl+Shift+W: the installed calculator, field settings
   // editor and write-back of texts (form_services.h).
   virtual void ShowCalculator();
@@ -109,6 +113,7 @@ class TNoxForm : public QDialog {
   QString languageIni_;
   QString keySequence_;
   TGradCaption* gradCaption_ = nullptr;
+  QLabel* lblMesRequiredField_ = nullptr;
   TNoxFon* noxFormFon_ = nullptr;
   TNoxFon* noxFormLogo_ = nullptr;
   bool joinedSharedState_ = false;

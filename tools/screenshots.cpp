@@ -1,10 +1,10 @@
 // Draws the desktop program's main windows on the bundled example and saves pictures of them for
-// the documentation: the main window, the formula editor, the options dialog, the conversion
-// window after a run and the calculator. It drives the real windows through the same handlers the
-// user's clicks call; modal dialogs are pictured and then cancelled through the dialog hook. Each
-// picture is taken from the screen, so that under a window manager it shows the window's frame and
-// title bar as a user sees them. The windows are translated as the program's are, in the languages
-// that Params.ini of the current directory chooses.
+// the documentation: the main window, the field settings editor over it, the formula editor, the
+// options dialog, the conversion window after a run and the calculator. It drives the real windows
+// through the same handlers the user's clicks call; modal dialogs are pictured and then cancelled
+// through the dialog hook. Each picture is taken from the screen, so that under a window manager it
+// shows the window's frame and title bar as a user sees them. The windows are translated as the
+// program's are, in the languages that Params.ini of the current directory chooses.
 //
 // Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION [MAIN_WINDOW_PICTURE]
 //   (run in the description's directory); with a picture name only the main window is pictured,
@@ -25,6 +25,7 @@
 #include "desktop/form_convert.h"
 #include "desktop/main_form.h"
 #include "forms/application.h"
+#include "forms/form_settings.h"
 #include "forms/modal.h"
 #include "forms/nox_form.h"
 #include "forms/translation.h"
@@ -50,15 +51,19 @@ void WaitFor(Condition condition) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-bool Save(QWidget& window, const QDir& output, const QString& name) {
+// Pictures the window, together with the one behind it when given.
+bool Save(QWidget& window, const QDir& output, const QString& name,
+          const QWidget* behind = nullptr) {
   window.raise();
   window.activateWindow();
   // On a busy machine the window manager may take a while to map and frame the window.
   WaitFor([&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); });
   WaitFor([&] { return window.frameGeometry() != window.geometry(); });
+  if (behind != nullptr) WaitFor([&] { return behind->frameGeometry() != behind->geometry(); });
   Settle();
   const QString path = output.filePath(name);
-  const QRect frame = window.frameGeometry();
+  QRect frame = window.frameGeometry();
+  if (behind != nullptr) frame |= behind->frameGeometry();
   const QPixmap picture =
       window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
   if (!picture.save(path)) {
@@ -118,6 +123,28 @@ int main(int argc, char** argv) {
   }
   if (argc == 4) return Save(*mainForm, output, QString::fromLocal8Bit(argv[3])) ? 0 : 1;
   bool ok = Save(*mainForm, output, QStringLiteral("main-window.png"));
+  {
+    // Ctrl+S: the field settings editor just below the filter field of the main window, with the
+    // filter's row current, so that the field and its label are painted yellow.
+    bool saved = false;
+    const ScopedDialogTestHook hook([&](QDialog& dialog) -> QAbstractButton* {
+      auto& editor = static_cast<TFormSettings&>(dialog);
+      editor.resize(640, 240);
+      editor.show();
+      const QWidget* filter = mainForm->findChild<QWidget*>(QStringLiteral("EditFilter"));
+      const QPoint below = filter->mapToGlobal(QPoint(0, filter->height() + 12));
+      editor.move(mainForm->frameGeometry().left() + 40, below.y());
+      for (int row = 0; row < static_cast<int>(editor.Rows().size()); ++row) {
+        if (editor.Rows()[static_cast<std::size_t>(row)].recv == "EditFilter") {
+          editor.SetCurrentRow(row);
+        }
+      }
+      saved = Save(editor, output, QStringLiteral("field-settings.png"), mainForm.get());
+      return editor.findChild<QAbstractButton*>(QStringLiteral("BtnClose"));
+    });
+    OpenFieldSettings(*mainForm);
+    ok = ok && saved;
+  }
   {
     PictureDialog editor(output, QStringLiteral("formula-editor.png"));
     mainForm->BBFunctionClick();

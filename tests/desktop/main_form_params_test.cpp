@@ -1,6 +1,11 @@
-// The desktop program leaves its settings file and its language table in the folder it runs in.
+// The desktop program leaves its settings file, its language table and its field settings table in
+// the folder it runs in.
 
 #include <gtest/gtest.h>
+
+extern "C" {
+#include <paradox.h>  // a C library whose header does not say so
+}
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,6 +41,28 @@ std::string CrLf(const std::vector<std::string>& lines) {
   for (const std::string& line : lines)
     bytes += line + "\r\n";
   return bytes;
+}
+
+// FormSet.db as pxlib reads it: a keyed table of the ten fields (name, type, length), no rows.
+void ExpectEmptyFormSetTable(const std::string& path) {
+  pxdoc_t* doc = PX_new2([](pxdoc_t*, int, const char*, void*) {}, nullptr, nullptr, nullptr);
+  ASSERT_EQ(PX_open_file(doc, path.c_str()), 0) << "pxlib cannot open " << path;
+  std::vector<std::string> fields;
+  for (int i = 0; i < PX_get_num_fields(doc); ++i) {
+    const pxfield_t* field = PX_get_field(doc, i);
+    fields.push_back(std::string(field->px_fname) + (field->px_ftype == pxfAlpha ? " A" : " L") +
+                     std::to_string(field->px_flen));
+  }
+  EXPECT_EQ(fields,
+            (std::vector<std::string>{
+                "FormName A40", "FormCondition A100", "Recv A40", "RecvDesc A40", "RecvLabel A40",
+                "RecvLabels A100", "Visible L1", "Enabled L1", "Required L1", "Condition A100"}));
+  float keyFields = 0;
+  EXPECT_EQ(PX_get_value(doc, "numprimkeys", &keyFields), 0);
+  EXPECT_EQ(keyFields, 3);
+  EXPECT_EQ(PX_get_num_records(doc), 0);
+  PX_close(doc);
+  PX_delete(doc);
 }
 
 // A description copying one field between two new tables of that directory; gives its path.
@@ -82,6 +109,7 @@ TEST(NoxconvertSettings, AnUnattendedRunWritesParamsIniAndKeepsTheUsersValues) {
   const auto run = [&] { RunUnattended(folder, description); };
 
   run();
+  ExpectEmptyFormSetTable(folder.filePath(QStringLiteral("FormSet.db")).toStdString());
   InterfaceSettings first;
   first.fonts.fill("Not defined");
   EXPECT_EQ(ReadAll(params), CrLf(SettingsFileLines(first)));
