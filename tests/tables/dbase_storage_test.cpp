@@ -197,6 +197,35 @@ TEST_F(DbaseStorageTest, InvalidStoredValuesAreReportedWithFieldAndRecord) {
   }
 }
 
+// A count over some fields (a filter's) fails where reading the whole record fails, and gives the
+// listed fields as the whole record has them.
+TEST_F(DbaseStorageTest, ReadingSomeFieldsFailsWhereTheWholeRecordFails) {
+  const std::vector<std::pair<DbaseFieldBytes, std::string>> cases = {
+      {{"AMOUNT", 'N', 8}, "   12x34"}, {{"AMOUNT", 'D', 8}, "20230231"},
+      {{"AMOUNT", 'N', 8}, "  -12.50"}, {{"AMOUNT", 'D', 8}, "20230228"},
+      {{"AMOUNT", 'C', 8}, "text    "}, {{"AMOUNT", 'L', 1}, "?"},
+  };
+  for (const auto& [field, stored] : cases) {
+    SCOPED_TRACE(stored);
+    DbaseFileBytes file;
+    file.fields = {{"QTY", 'N', 3}, field};
+    file.records = {"  7" + stored};
+    file.write(table_);
+    auto storage = OpenDbaseStorage(table_, OpenMode::Shared);
+    Record whole;
+    Record some;
+    const std::vector<int> qty = {0};
+    const std::string error = ErrorOf([&] { storage->readRecord(0, whole); });
+    EXPECT_EQ(ErrorOf([&] { storage->readFields(0, qty, some); }), error);
+    if (error != "(no error)") continue;
+    ASSERT_EQ(some.size(), 2u);
+    EXPECT_EQ(some[0], whole[0]);
+    const std::vector<int> both = {0, 1};
+    storage->readFields(0, both, some);
+    EXPECT_EQ(some, whole);
+  }
+}
+
 TEST_F(DbaseStorageTest, ReadsBinaryFieldsOfLaterVersions) {
   auto le32 = [](std::int32_t v) {
     std::string s(4, '\0');
