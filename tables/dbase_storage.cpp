@@ -22,6 +22,7 @@
 #include <ctime>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "host/date_time.h"
@@ -96,6 +97,23 @@ std::string DbaseLevelName(unsigned char version) {
       return "dBase 5";
     default:
       return "dBase";
+  }
+}
+
+// Whether a field's bytes can be invalid (a decoding error); the others always read.
+bool CanBeInvalid(Codec codec) {
+  switch (codec) {
+    case Codec::Text:
+    case Codec::Logical:
+    case Codec::Raw:
+    case Codec::Int32LE:
+    case Codec::Int32Dbase7:
+    case Codec::DoubleLE:
+    case Codec::DoubleDbase7:
+    case Codec::Currency:
+      return false;
+    default:
+      return true;
   }
 }
 
@@ -185,6 +203,53 @@ void RoundDecimalText(std::string& text, int decimals) {
   }
   if (decimals == 0) text.pop_back();
   if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+}
+
+constexpr std::size_t kFixedTextSize = 48;
+
+// What RoundDecimalText makes of a number's shortest digits, written directly where that is
+// certain: a whole number, or a double that is the nearest one to a decimal of at most `decimals`
+// places and below 2^50 once scaled (no other such decimal is that near, so the shortest digits
+// are that decimal's). Gives the text in out, or an empty view for the general way.
+std::string_view FixedDecimals(const Value& value, int decimals, char* out) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr double kExactLimit = 0x1p50;
+  if (decimals < 0 || decimals > 15) return {};
+  std::int64_t scaled = 0;
+  bool whole = value.kind() == Value::Kind::Integer;
+  if (whole) {
+    scaled = value.integer();
+  } else {
+    const double number = value.number();
+    const double power = kPowers[decimals];
+    const double candidate = std::nearbyint(number * power);
+    if (!(std::fabs(candidate) < kExactLimit) || candidate / power != number) return {};
+    scaled = static_cast<std::int64_t>(candidate);
+  }
+  char* at = out;
+  if (scaled < 0) *at++ = '-';
+  char digits[24];
+  const std::uint64_t magnitude =
+      scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+  const auto length =
+      static_cast<int>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+  if (whole) {
+    at = std::copy(digits, digits + length, at);
+    if (decimals > 0) {
+      *at++ = '.';
+      at = std::fill_n(at, decimals, '0');
+    }
+    return {out, static_cast<std::size_t>(at - out)};
+  }
+  // A scaled value of fewer digits than decimals gets its leading zeros.
+  const int padded = std::max(length, decimals + 1);
+  for (int i = 0; i < padded; ++i) {
+    if (i == padded - decimals) *at++ = '.';
+    const int from = i - (padded - length);
+    *at++ = from < 0 ? '0' : digits[from];
+  }
+  return {out, static_cast<std::size_t>(at - out)};
 }
 
 std::string ValueText(const Value& value) {
@@ -363,6 +428,7 @@ class DbaseStorage final : public TableStorage {
   const std::vector<IndexDef>& indexDefs() const override { return indexDefs_; }
   std::size_t recordCount() const override { return liveCount_; }
   void readRecord(std::size_t position, Record& out) override;
+  void readFields(std::size_t position, std::span<const int> fields, Record& out) override;
   std::size_t appendRecord(const Record& record) override;
   std::size_t updateRecord(std::size_t position, const Record& record) override;
   void emptyTable() override;
@@ -376,6 +442,7 @@ class DbaseStorage final : public TableStorage {
   void scanDeleted();
   std::size_t physicalPosition(std::size_t position) const;
   const char* recordBytes(std::size_t physical);
+  const char* liveRecord(std::size_t position, std::size_t& physical, Record& out);
   void decodeField(std::size_t index, const char* record, Value& out, std::size_t physical);
   void encodeFields(const Record& record, char* out, bool memos);
   void encodeField(std::size_t index, const Value& value, char* out);
@@ -416,6 +483,7 @@ class DbaseStorage final : public TableStorage {
   std::size_t pendingCount_ = 0;
   std::vector<char> scratch_;
   std::string memoText_;
+  Value checked_;  // a value decoded only to see that it can be
 
   bool writable_ = false;     // lock made exclusive and the file trimmed to its records
   bool headerDirty_ = false;  // records changed since the header was last written
@@ -598,15 +666,35 @@ const char* DbaseStorage::recordBytes(std::size_t physical) {
   return readBuffer_.data() + (physical - bufferFirst_) * recordLength_;
 }
 
-void DbaseStorage::readRecord(std::size_t position, Record& out) {
+// The bytes of a live record, out sized for its values.
+const char* DbaseStorage::liveRecord(std::size_t position, std::size_t& physical, Record& out) {
   if (position >= liveCount_) {
     throw TableError("Table '" + name_ + "' has no record at position " + std::to_string(position));
   }
-  std::size_t physical = physicalPosition(position);
-  const char* record = recordBytes(physical);
+  physical = physicalPosition(position);
   out.resize(columns_.size());
+  return recordBytes(physical);
+}
+
+void DbaseStorage::readRecord(std::size_t position, Record& out) {
+  std::size_t physical = 0;
+  const char* record = liveRecord(position, physical, out);
   for (std::size_t i = 0; i < columns_.size(); ++i)
     decodeField(i, record, out[i], physical);
+}
+
+void DbaseStorage::readFields(std::size_t position, std::span<const int> fields, Record& out) {
+  std::size_t physical = 0;
+  const char* record = liveRecord(position, physical, out);
+  auto wanted = fields.begin();
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (wanted != fields.end() && static_cast<std::size_t>(*wanted) == i) {
+      decodeField(i, record, out[i], physical);
+      ++wanted;
+    } else if (CanBeInvalid(columns_[i].codec)) {
+      decodeField(i, record, checked_, physical);  // read only for its error
+    }
+  }
 }
 
 void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out,
@@ -797,19 +885,19 @@ void DbaseStorage::encodeField(std::size_t index, const Value& value, char* out)
       std::memset(p, ' ', column.width);
       if (kind == Value::Kind::Null) return;
       if (!numeric) doesNotFit(index, value);
-      std::string text;
-      if (kind == Value::Kind::Integer) {
-        text = std::to_string(value.integer());
-      } else {
-        double number = value.number();
-        if (!std::isfinite(number)) doesNotFit(index, value);
+      if (kind != Value::Kind::Integer && !std::isfinite(value.number())) doesNotFit(index, value);
+      std::array<char, kFixedTextSize> fixed{};
+      std::string_view text = FixedDecimals(value, column.decimals, fixed.data());
+      std::string rounded;
+      if (text.empty()) {  // the general way: the shortest digits of the number, then rounded
         std::array<char, 400> buffer{};
-        auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number,
+        auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value.number(),
                                     std::chars_format::fixed);
         if (result.ec != std::errc()) doesNotFit(index, value);
-        text.assign(buffer.data(), result.ptr);
+        rounded.assign(buffer.data(), result.ptr);
+        RoundDecimalText(rounded, column.decimals);
+        text = rounded;
       }
-      RoundDecimalText(text, column.decimals);
       if (text.size() > column.width) doesNotFit(index, value);
       std::memcpy(p + column.width - text.size(), text.data(), text.size());
       return;

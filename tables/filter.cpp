@@ -706,6 +706,11 @@ class Parser {
     return root;
   }
 
+  std::vector<int> TakeUsedFields() {
+    std::sort(used_.begin(), used_.end());
+    return std::move(used_);
+  }
+
  private:
   [[noreturn]] void Fail(std::size_t position, const std::string& what) const {
     throw TableError("Filter expression error: " + what + " at position " +
@@ -1000,6 +1005,10 @@ class Parser {
   NodePtr MakeField(const Token& token) {
     for (std::size_t i = 0; i < fields_.size(); ++i) {
       if (EqualsIgnoringCase(fields_[i].name, token.value)) {
+        const int position = static_cast<int>(i);
+        if (std::find(used_.begin(), used_.end(), position) == used_.end()) {
+          used_.push_back(position);
+        }
         return std::make_unique<FieldNode>(TypeOfField(fields_[i].type), token.position, i);
       }
     }
@@ -1139,6 +1148,7 @@ class Parser {
 
   std::string_view text_;
   const std::vector<FieldDef>& fields_;
+  std::vector<int> used_;  // the positions of the fields named, in order of first appearance
   std::vector<Token> tokens_;
   std::size_t index_ = 0;
   int nesting_ = 0;
@@ -1151,13 +1161,16 @@ FilterExpression::FilterExpression() = default;
 FilterExpression::~FilterExpression() = default;
 FilterExpression::FilterExpression(FilterExpression&&) noexcept = default;
 FilterExpression& FilterExpression::operator=(FilterExpression&&) noexcept = default;
-FilterExpression::FilterExpression(std::unique_ptr<detail::FilterNode> root)
-    : root_(std::move(root)) {}
+FilterExpression::FilterExpression(std::unique_ptr<detail::FilterNode> root,
+                                   std::vector<int> fields)
+    : root_(std::move(root)), fields_(std::move(fields)) {}
 
 FilterExpression FilterExpression::Parse(std::string_view text,
                                          const std::vector<FieldDef>& fields) {
   if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return {};
-  return FilterExpression(detail::Parser(text, fields).Run());
+  detail::Parser parser(text, fields);
+  detail::NodePtr root = parser.Run();
+  return FilterExpression(std::move(root), parser.TakeUsedFields());
 }
 
 bool FilterExpression::Matches(const Record& record) const {

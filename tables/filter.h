@@ -38,11 +38,14 @@ class FilterExpression {
   // passes: unknown (a null involved) and a division by zero fail. Texts computed by functions
   // reuse buffers of the expression, so one expression is not tested from two threads at once.
   bool Matches(const Record& record) const;
+  // The positions of the fields it reads, ascending: Matches looks at no other value.
+  const std::vector<int>& Fields() const { return fields_; }
 
  private:
-  explicit FilterExpression(std::unique_ptr<detail::FilterNode> root);
+  FilterExpression(std::unique_ptr<detail::FilterNode> root, std::vector<int> fields);
 
   std::unique_ptr<detail::FilterNode> root_;
+  std::vector<int> fields_;
 };
 
 }  // namespace nox::tables

@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <unordered_map>
 
 #include "tables/dbase_io.h"
@@ -156,14 +157,25 @@ class ParadoxStorage final : public TableStorage {
 
  public:
   void readRecord(std::size_t position, Record& out) override {
-    const auto [index, slot] = locate(position);
-    trimCache();
-    const unsigned char* record =
-        block(order_[index]) + kBlockHeaderSize + slot * header_.recordSize;
-    out.resize(header_.fields.size());
+    const unsigned char* record = recordAt(position, out);
     for (std::size_t i = 0; i < header_.fields.size(); ++i) {
       const FieldLayout& field = header_.fields[i];
       DecodeField(field, record + field.offset, memo_.get(), name_, out[i]);
+    }
+  }
+
+  void readFields(std::size_t position, std::span<const int> fields, Record& out) override {
+    const unsigned char* record = recordAt(position, out);
+    auto wanted = fields.begin();
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      const FieldLayout& field = header_.fields[i];
+      if (wanted != fields.end() && static_cast<std::size_t>(*wanted) == i) {
+        DecodeField(field, record + field.offset, memo_.get(), name_, out[i]);
+        ++wanted;
+      } else if (IsBlobCode(field.code)) {
+        // Only a blob's reading can fail (its memo file); it is read for that error alone.
+        DecodeField(field, record + field.offset, memo_.get(), name_, checked_);
+      }
     }
   }
 
@@ -747,6 +759,14 @@ class ParadoxStorage final : public TableStorage {
     return sum;
   }
 
+  // The bytes of the record at a position, out sized for its values.
+  const unsigned char* recordAt(std::size_t position, Record& out) {
+    const auto [index, slot] = locate(position);
+    trimCache();
+    out.resize(header_.fields.size());
+    return block(order_[index]) + kBlockHeaderSize + slot * header_.recordSize;
+  }
+
   std::pair<std::size_t, std::size_t> locate(std::size_t position) {
     if (position >= recordCount_) {
       throw TableError("Table '" + name_ + "': record " + std::to_string(position) +
@@ -800,6 +820,7 @@ class ParadoxStorage final : public TableStorage {
 
   std::unordered_map<std::uint16_t, CachedBlock> cache_;
   std::size_t cacheLimit_ = 0;
+  Value checked_;  // a value read only for its error
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,6 +63,13 @@ class TableStorage {
   virtual std::size_t recordCount() const = 0;
   // Fills out (resized to the field count) with the record at a position below recordCount().
   virtual void readRecord(std::size_t position, Record& out) = 0;
+  // The values of the fields at the given positions (ascending) of that record, into out (resized
+  // to the field count; its other values are left as they were). Raises every error readRecord
+  // raises for that record, so a scan made this way fails where one of whole records would.
+  virtual void readFields(std::size_t position, std::span<const int> fields, Record& out) {
+    static_cast<void>(fields);
+    readRecord(position, out);
+  }
   // Stores a new record; gives its position. A keyed table raises KeyViolation, unchanged, when
   // the key exists.
   virtual std::size_t appendRecord(const Record& record) = 0;
@@ -76,8 +84,9 @@ class TableStorage {
   // files can be written. Raises TableError naming the cause; the table is unchanged then.
   virtual void prepareWrite() {}
   // Flushes and closes the files (the lock goes when the storage is destroyed). Raises the flush's
-  // error after closing them; the storage is closed either way. A storage destroyed without close() closes itself and reports a failure
-  // through host::ShowMessage, as a destructor cannot raise it: callers close explicitly.
+  // error after closing them; the storage is closed either way. A storage destroyed without close()
+  // closes itself and reports a failure through host::ShowMessage, as a destructor cannot raise it:
+  // callers close explicitly.
   virtual void close() { flush(); }
 };
 

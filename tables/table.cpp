@@ -254,6 +254,7 @@ void TTable::BuildFields() {
   for (std::size_t i = 0; i < fieldDefs_.size(); ++i)
     fields_.emplace_back(*this, static_cast<int>(i));
   record_.assign(fieldDefs_.size(), Value::Null());
+  recordUnread_ = false;
 }
 
 void TTable::ResetCursorState() {
@@ -266,6 +267,7 @@ void TTable::ResetCursorState() {
   state_ = TableState::Inactive;
   eof_ = bof_ = true;
   hasRecord_ = false;
+  recordUnread_ = false;
   editPosition_.reset();
 }
 
@@ -478,9 +480,16 @@ TField& TTable::FieldByName(std::string_view name) {
   throw TableError("Field " + host::QuotedInput(name) + " not found");
 }
 
-const Value& TTable::FieldValue(int index) const {
+const Value& TTable::FieldValue(int index) {
   const std::size_t i = static_cast<std::size_t>(index);
-  return state_ == TableState::SetKey ? keyBuffer_[i] : record_[i];
+  if (state_ == TableState::SetKey) return keyBuffer_[i];
+  if (recordUnread_) ReadStoredRecord();
+  return record_[i];
+}
+
+void TTable::ReadStoredRecord() {
+  storage_->readRecord(PositionAt(cursor_), record_);
+  recordUnread_ = false;
 }
 
 void TTable::AssignField(int index, Value value) {
@@ -565,6 +574,7 @@ bool TTable::LoadAt(std::size_t orderIndex) {
   storage_->readRecord(PositionAt(orderIndex), scratch_);
   if (filter_ && !filter_->Matches(scratch_)) return false;
   record_.swap(scratch_);
+  recordUnread_ = false;
   cursor_ = orderIndex;
   hasRecord_ = true;
   eof_ = bof_ = false;
@@ -573,6 +583,7 @@ bool TTable::LoadAt(std::size_t orderIndex) {
 
 void TTable::ShowNoRecord() {
   hasRecord_ = false;
+  recordUnread_ = false;
   eof_ = bof_ = true;
   for (Value& value : record_)
     value = Value::Null();
@@ -631,9 +642,11 @@ void TTable::Prior() {
 std::size_t TTable::RecordCount() {
   RequireActive();
   if (!filter_) return ViewEnd() - ViewBegin();
+  // Only the values the filter reads are made; the others are read just far enough to raise
+  // the errors a whole record's reading would.
   std::size_t count = 0;
   for (std::size_t i = ViewBegin(); i < ViewEnd(); ++i) {
-    storage_->readRecord(PositionAt(i), scratch_);
+    storage_->readFields(PositionAt(i), filter_->Fields(), scratch_);
     if (filter_->Matches(scratch_)) ++count;
   }
   return count;
@@ -686,6 +699,7 @@ void TTable::Append() {
   DropPending();
   for (Value& value : record_)
     value = Value::Null();
+  recordUnread_ = false;
   state_ = TableState::Insert;
 }
 
@@ -693,6 +707,7 @@ void TTable::Edit() {
   RequireActive();
   DropPending();
   if (!hasRecord_) throw TableError("Table '" + DisplayName() + "' has no current record to edit");
+  if (recordUnread_) ReadStoredRecord();
   editPosition_ = PositionAt(cursor_);
   state_ = TableState::Edit;
 }
@@ -704,7 +719,7 @@ void TTable::Cancel() {
   editPosition_.reset();
   if (!hadRecordChanges) return;
   if (hasRecord_) {
-    storage_->readRecord(PositionAt(cursor_), record_);
+    ReadStoredRecord();
   } else {
     for (Value& value : record_)
       value = Value::Null();
@@ -750,12 +765,14 @@ void TTable::AfterStore(std::size_t position) {
   const std::optional<std::size_t> oldPosition = editPosition_;
   state_ = TableState::Browse;
   editPosition_.reset();
-  // What the file holds now (an auto-increment number, a cut text).
-  storage_->readRecord(position, record_);
   std::size_t orderIndex = position;
   if (order_->InMemory()) {
+    // An order kept in memory files the record by the key values the file holds now.
+    storage_->readRecord(position, record_);
     if (oldPosition) order_->Remove(*oldPosition);
     orderIndex = order_->Insert(position, record_);
+  } else {
+    recordUnread_ = true;  // what the file holds now is read when it is looked at
   }
   ApplyRange();
   cursor_ = orderIndex;

@@ -224,7 +224,8 @@ class TTable {
  private:
   friend class TField;
 
-  const Value& FieldValue(int index) const;
+  const Value& FieldValue(int index);
+  void ReadStoredRecord();
   void AssignField(int index, Value value);
   void RequireActive() const;
   void RequireClosed(std::string_view operation) const;
@@ -267,7 +268,10 @@ class TTable {
   std::vector<TField> fields_;
 
   TableState state_ = TableState::Inactive;
-  Record record_;           // the current record, or the one being inserted or edited
+  Record record_;  // the current record, or the one being inserted or edited
+  // The record just stored is read back (an auto-increment number, a cut text) only when it is
+  // looked at: a run that appends record after record never needs it.
+  bool recordUnread_ = false;
   Record keyBuffer_;        // between SetKey and GotoKey
   mutable Record scratch_;  // records read while scanning and searching
   std::size_t cursor_ = 0;  // order index of the current record

@@ -197,6 +197,35 @@ TEST_F(DbaseStorageTest, InvalidStoredValuesAreReportedWithFieldAndRecord) {
   }
 }
 
+// A count over some fields (a filter's) fails where reading the whole record fails, and gives the
+// listed fields as the whole record has them.
+TEST_F(DbaseStorageTest, ReadingSomeFieldsFailsWhereTheWholeRecordFails) {
+  const std::vector<std::pair<DbaseFieldBytes, std::string>> cases = {
+      {{"AMOUNT", 'N', 8}, "   12x34"}, {{"AMOUNT", 'D', 8}, "20230231"},
+      {{"AMOUNT", 'N', 8}, "  -12.50"}, {{"AMOUNT", 'D', 8}, "20230228"},
+      {{"AMOUNT", 'C', 8}, "text    "}, {{"AMOUNT", 'L', 1}, "?"},
+  };
+  for (const auto& [field, stored] : cases) {
+    SCOPED_TRACE(stored);
+    DbaseFileBytes file;
+    file.fields = {{"QTY", 'N', 3}, field};
+    file.records = {"  7" + stored};
+    file.write(table_);
+    auto storage = OpenDbaseStorage(table_, OpenMode::Shared);
+    Record whole;
+    Record some;
+    const std::vector<int> qty = {0};
+    const std::string error = ErrorOf([&] { storage->readRecord(0, whole); });
+    EXPECT_EQ(ErrorOf([&] { storage->readFields(0, qty, some); }), error);
+    if (error != "(no error)") continue;
+    ASSERT_EQ(some.size(), 2u);
+    EXPECT_EQ(some[0], whole[0]);
+    const std::vector<int> both = {0, 1};
+    storage->readFields(0, both, some);
+    EXPECT_EQ(some, whole);
+  }
+}
+
 TEST_F(DbaseStorageTest, ReadsBinaryFieldsOfLaterVersions) {
   auto le32 = [](std::int32_t v) {
     std::string s(4, '\0');
@@ -314,6 +343,66 @@ TEST_F(DbaseStorageTest, EncodesValuesIntoFieldBytes) {
     std::string bytes = ReadFileBytes(table_);
     ASSERT_EQ(bytes.size(), 32 + 32 + 1 + 1 + c.stored.size() + 1);
     EXPECT_EQ(bytes.substr(66, c.stored.size()), c.stored);
+  }
+}
+
+// The stored text of a number is its shortest digits rounded half away from zero to the field's
+// decimals (exact decimals are written without that detour: both ways must agree bit for bit).
+std::string ShortestDigitsRounded(double number, int decimals) {
+  char buffer[400];
+  std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, number,
+                                         std::chars_format::fixed).ptr);
+  const bool negative = text.front() == '-';
+  if (negative) text.erase(0, 1);
+  if (text.find('.') == std::string::npos) text += '.';
+  const std::size_t point = text.find('.');
+  text.append(static_cast<std::size_t>(decimals), '0');
+  const bool up = text.size() > point + 1 + decimals && text[point + 1 + decimals] >= '5';
+  text.resize(point + 1 + decimals);
+  text.erase(point, 1);
+  for (std::size_t i = text.size(); up && i-- > 0;) {
+    if (text[i] != '9') {
+      ++text[i];
+      break;
+    }
+    text[i] = '0';
+    if (i == 0) text.insert(0, "1");
+  }
+  if (decimals > 0) text.insert(text.size() - decimals, ".");
+  if (negative && text.find_first_not_of("0.") != std::string::npos) text.insert(0, "-");
+  return text;
+}
+
+TEST_F(DbaseStorageTest, WritesExactDecimalsAsTheirShortestDigitsRounded) {
+  std::mt19937_64 random(20261209);
+  for (const int decimals : {0, 1, 2, 4, 9, 15}) {
+    SCOPED_TRACE("decimals " + std::to_string(decimals));
+    const double power = std::pow(10.0, decimals);
+    std::vector<double> numbers = {0.0, -0.0, 0.05, -0.05, 2.675, 9.995, -0.5, 1e-300, 0.1 + 0.2};
+    for (int i = 0; i < 400; ++i) {
+      // Exact decimals of every size up to and beyond the shortcut's limit, their neighbours
+      // one bit away, and arbitrary doubles.
+      const auto scaled = static_cast<double>(random() >> (12 + i % 40)) * (i % 2 ? -1 : 1);
+      const double decimal = scaled / power;
+      numbers.insert(numbers.end(), {decimal, std::nextafter(decimal, 1e300),
+                                     std::nextafter(decimal, -1e300),
+                                     std::ldexp(static_cast<double>(random() >> 11), -30 - i % 60)});
+    }
+    std::vector<std::pair<double, std::string>> expected;
+    for (double number : numbers) {
+      std::string text = ShortestDigitsRounded(number, decimals);
+      if (text.size() <= 20) expected.emplace_back(number, std::move(text));
+    }
+    auto storage = CreateDbaseStorage(table_, {NativeFieldDef("F", 'N', 20, decimals)}, {});
+    for (const auto& [number, text] : expected)
+      storage->appendRecord({Value::Float(number)});
+    storage.reset();
+    const std::string bytes = ReadFileBytes(table_);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      std::string stored = bytes.substr(66 + i * 21, 20);
+      stored.erase(0, stored.find_first_not_of(' '));
+      ASSERT_EQ(stored, expected[i].second) << expected[i].first;
+    }
   }
 }
 
