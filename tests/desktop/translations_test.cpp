@@ -33,6 +33,7 @@
 #include "desktop/main_form.h"
 #include "forms/file_dialog.h"
 #include "forms/form_services.h"
+#include "forms/form_settings.h"
 #include "forms/shared_state.h"
 #include "forms/translation.h"
 #include "forms/translation_store.h"
@@ -140,6 +141,7 @@ TEST(Translations, CoverEveryTextOfEveryWindow) {
   dialogs.push_back(CreateForm<TFormAbout>());
   dialogs.push_back(CreateForm<TFormPres>());
   dialogs.push_back(CreateForm<calc::TFormCalcul>());
+  dialogs.push_back(CreateForm<TFormSettings>());
 
   std::set<std::string> needed;
   CollectKeys(*main, needed);
