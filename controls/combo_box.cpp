@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QMouseEvent>
 
+#include "controls/leaving.h"
 #include "forms/text.h"
 
 namespace nox::controls {
@@ -39,11 +40,7 @@ void TNoxComboBox::CutCode() {
 }
 
 void TNoxComboBox::focusOutEvent(QFocusEvent* event) {
-  // The list window and the editor taking the keyboard, or another window becoming active, is
-  // not leaving the control.
-  if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) {
-    CutCode();
-  }
+  if (LeavesControl(*event)) CutCode();
   TNoxSingleComboBox::focusOutEvent(event);
 }
 
@@ -53,12 +50,11 @@ void TNoxComboBox::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TNoxComboBox::contextMenuEvent(QContextMenuEvent* event) {
-  if (!ShowPopupMenu()) {
-    TNoxSingleComboBox::contextMenuEvent(event);
+  if (listFile_->OpenPopupMenu()) {
+    event->accept();
     return;
   }
-  listFile_->OpenPopupMenu();
-  event->accept();
+  TNoxSingleComboBox::contextMenuEvent(event);
 }
 
 }  // namespace nox::controls

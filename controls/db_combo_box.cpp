@@ -7,6 +7,7 @@
 #include <QLineEdit>
 
 #include "controls/data_source.h"
+#include "controls/leaving.h"
 #include "forms/application.h"
 #include "forms/fonts.h"
 #include "forms/message_box.h"
@@ -130,9 +131,8 @@ void TNoxDBNComboBox::Changed() {
 bool TNoxDBNComboBox::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     lastKey_ = static_cast<QKeyEvent*>(event)->key();
-  } else if (event->type() == QEvent::ContextMenu && watched == lineEdit() && ShowPopupMenu()) {
-    listFile_->OpenPopupMenu();
-    return true;
+  } else if (event->type() == QEvent::ContextMenu && watched == lineEdit()) {
+    if (listFile_->OpenPopupMenu()) return true;
   }
   return QComboBox::eventFilter(watched, event);
 }
@@ -148,20 +148,16 @@ void TNoxDBNComboBox::keyPressEvent(QKeyEvent* event) {
 
 void TNoxDBNComboBox::focusOutEvent(QFocusEvent* event) {
   QComboBox::focusOutEvent(event);
-  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason ||
-      !link_->IsModified()) {
-    return;
-  }
+  if (!LeavesControl(*event) || !link_->IsModified()) return;
   if (!forms::RunReported([this] { link_->UpdateRecord(); })) setFocus(Qt::OtherFocusReason);
 }
 
 void TNoxDBNComboBox::contextMenuEvent(QContextMenuEvent* event) {
-  if (!ShowPopupMenu()) {
-    QComboBox::contextMenuEvent(event);
+  if (listFile_->OpenPopupMenu()) {
+    event->accept();
     return;
   }
-  listFile_->OpenPopupMenu();
-  event->accept();
+  QComboBox::contextMenuEvent(event);
 }
 
 }  // namespace nox::controls

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "controls/data_source.h"
+#include "controls/leaving.h"
 #include "forms/application.h"
 #include "forms/fonts.h"
 #include "forms/message_box.h"
@@ -49,12 +50,6 @@ QString PlainWholeNumber(const QString& text) {
   bool ok = false;
   const qlonglong number = trimmed.toLongLong(&ok);
   return ok ? QString::number(number) : text;
-}
-
-bool Leaving(const QFocusEvent& event) {
-  // A pop-up menu or another window taking the keyboard is not leaving the
-  // control.
-  return event.reason() != Qt::PopupFocusReason && event.reason() != Qt::ActiveWindowFocusReason;
 }
 
 }  // namespace
@@ -194,7 +189,7 @@ void TNoxDBEdit::keyPressEvent(QKeyEvent* event) {
 
 void TNoxDBEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
-  if (!Leaving(*event)) return;
+  if (!LeavesControl(*event)) return;
   bool stay = false;
   forms::RunReported([this] { RightAlign(); });
   if (!InRange(text())) {

@@ -322,10 +322,12 @@ void TListFile::EditList() {
   editor_->Open();
 }
 
-void TListFile::OpenPopupMenu() {
+bool TListFile::OpenPopupMenu() {
+  if (!showPopupMenu_) return false;
   QWidget& control = host_.HostWidget();
   control.setFocus(Qt::MouseFocusReason);
   popupMenu_->popup(control.mapToGlobal(QPoint(control.width(), control.height() / 2)));
+  return true;
 }
 
 TListEditor::TListEditor(TListFile& listFile, QWidget& control)

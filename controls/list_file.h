@@ -102,8 +102,9 @@ class TListFile : public QObject {
   void EditList();
   // Replaces the items by the lines and writes them to the file.
   void SaveLines(const QStringList& lines);
-  // The Add/Edit menu at the control's right edge, half-way down.
-  void OpenPopupMenu();
+  // The right mouse button: with ShowPopupMenu focuses the control and opens the Add/Edit menu at
+  // its right edge, half-way down; false (nothing done) without.
+  bool OpenPopupMenu();
   QMenu* PopupMenu() const { return popupMenu_; }
   TListEditor* Editor() const { return editor_; }
   // Asks a Yes/No question in the framework's message box; true for Yes.
