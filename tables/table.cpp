@@ -652,6 +652,29 @@ std::size_t TTable::RecordCount() {
   return count;
 }
 
+std::size_t TTable::OrderCount() const {
+  return storage_ ? ViewEnd() - ViewBegin() : 0;
+}
+
+std::optional<std::size_t> TTable::OrderPosition() const {
+  if (!storage_ || !hasRecord_) return std::nullopt;
+  return cursor_ - ViewBegin();
+}
+
+bool TTable::MoveToOrderPosition(std::size_t position) {
+  RequireActive();
+  if (position >= OrderCount()) return false;
+  DropPending();
+  return LoadAt(ViewBegin() + position);
+}
+
+bool TTable::ReadAtOrderPosition(std::size_t position, Record& record) {
+  RequireActive();
+  if (position >= OrderCount()) return false;
+  storage_->readRecord(PositionAt(ViewBegin() + position), record);
+  return !filter_ || filter_->Matches(record);
+}
+
 std::size_t TTable::QuickRecordCount() const {
   return storage_ ? storage_->recordCount() : 0;
 }

@@ -185,6 +185,18 @@ class TTable {
   // The table's record count as the open cursor knows it; 0 when the table is not open.
   std::size_t QuickRecordCount() const;
 
+  // --- Positions: the records of the current order and range numbered from 0, the ones the
+  // filter refuses included, so that a grid reaches any record at once without counting ---
+  std::size_t OrderCount() const;  // 0 when the table is not open
+  // The current record's position; nothing without a current record.
+  std::optional<std::size_t> OrderPosition() const;
+  // Makes the record at a position current; false, the cursor staying, when the position is past
+  // the end or the filter refuses that record.
+  bool MoveToOrderPosition(std::size_t position);
+  // Reads the record at a position without moving the cursor (a record being edited stays);
+  // false when the position is past the end or the filter refuses it.
+  bool ReadAtOrderPosition(std::size_t position, Record& record);
+
   // --- Filter ---
   const std::string& Filter() const { return filterText_; }
   void SetFilter(std::string expression);  // raises the expression's error when filtering is on

@@ -215,6 +215,38 @@ TEST_F(NavigationTest, FilterSkipsFailingRecordsEverywhere) {
   EXPECT_EQ(table.RecordCount(), 3u);
 }
 
+TEST_F(NavigationTest, OrderPositionsCountRangeAndFilteredRecordsAndReadsKeepAnEdit) {
+  OpenRates();
+  table.SetIndexFieldNames("ValKod;DataKon");
+  table.SetRange({Value::Text("USD")}, {Value::Text("USD")});
+  EXPECT_EQ(table.OrderCount(), 2u);
+  EXPECT_EQ(table.OrderPosition(), 0u);
+  ASSERT_TRUE(table.MoveToOrderPosition(1));
+  EXPECT_EQ(table.FieldByName("DataKon").AsString(), "29.02.2004");
+  EXPECT_EQ(table.OrderPosition(), 1u);
+  EXPECT_FALSE(table.MoveToOrderPosition(2));  // past the range: the cursor stays
+  EXPECT_EQ(table.OrderPosition(), 1u);
+  table.CancelRange();
+
+  table.SetFilter("ValKurs > 60");
+  table.SetFiltered(true);
+  EXPECT_EQ(table.OrderCount(), 3u);  // the filter's refusals keep their positions
+  EXPECT_EQ(table.OrderPosition(), 0u);
+  EXPECT_FALSE(table.MoveToOrderPosition(1));  // USD of January is refused: the cursor stays
+  EXPECT_EQ(table.OrderPosition(), 0u);
+  EXPECT_TRUE(table.MoveToOrderPosition(2));
+
+  table.Edit();
+  table.FieldByName("ValKurs").SetValue(Value::Float(99));
+  Record other;
+  EXPECT_FALSE(table.ReadAtOrderPosition(1, other));
+  EXPECT_EQ(other[0], Value::Text("USD"));
+  EXPECT_TRUE(table.ReadAtOrderPosition(2, other));
+  EXPECT_FALSE(table.ReadAtOrderPosition(3, other));
+  EXPECT_EQ(table.State(), TableState::Edit);  // reading elsewhere keeps the pending edit
+  EXPECT_EQ(table.FieldByName("ValKurs").AsString(), "99");
+}
+
 TEST_F(NavigationTest, BadFilterRaisesWhenFilteringStartsOrTheTableOpens) {
   table.SetFilter("Nothing = 1");
   table.SetFiltered(true);
