@@ -132,6 +132,7 @@ class TNoxLookupCombo : public QLineEdit {
   const std::optional<std::string>& ChosenKey() const { return chosenKey_; }
   // The value the bound field receives.
   std::string Value() const;
+  TNoxFieldDataLink& DataLink() { return link_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

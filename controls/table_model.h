@@ -7,6 +7,7 @@
 // source, so a refused value is shown there and nothing is stored half-filled.
 
 #include <QAbstractTableModel>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <cstddef>
@@ -82,7 +83,7 @@ class TNoxTableModel : public QAbstractTableModel {
   // Counts the rows of up to `limit` further positions of a filtered table, as inserted rows.
   void Scan(std::size_t limit);
 
-  TNoxDataSource* dataSource_ = nullptr;
+  QPointer<TNoxDataSource> dataSource_;  // may go before the grid
   std::vector<std::string> columnFields_;
   QStringList titles_;
   host::CodePage codePage_ = host::CodePage::Windows1257;

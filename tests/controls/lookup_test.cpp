@@ -162,5 +162,47 @@ TEST_F(LookupTest, LookColCountSetsTheWidthAndAddsARow) {
   }
 }
 
+// A bound combo: a click on a row chooses it, leaving pads a code with Right and stores it; a key
+// the bound field cannot hold is refused; DataIndexFields positions the list on the record's value.
+TEST_F(LookupTest, ChosenRowReachesTheBoundFieldPaddedOnLeaving) {
+  Open("CODES.DB", 3, {"  7", " 42", "123"});
+  tables::TTable orders;
+  MakeTable(orders, dir.path(), "ORDERS.DB", 4, {"A1", "A2"});
+  TNoxDataSource orderSource;
+  orderSource.SetDataSet(&orders);
+  combo.SetDataSource(&orderSource);
+  combo.SetDataField("CITY");
+  combo.SetRight(true);
+
+  combo.DropDown();
+  TNoxDBGrid& grid = combo.Popup().Grid();
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                    grid.visualRect(grid.Model().index(1, 1)).center());
+  EXPECT_FALSE(combo.DroppedDown());
+  EXPECT_EQ(combo.text(), " 42");
+  EXPECT_EQ(orderSource.State(), tables::TableState::Edit);
+
+  combo.clear();
+  QTest::keyClicks(&combo, "7");
+  QFocusEvent leaving(QEvent::FocusOut, Qt::TabFocusReason);
+  QCoreApplication::sendEvent(&combo, &leaving);
+  EXPECT_EQ(combo.text(), "  7");
+  ASSERT_TRUE(orderSource.Post());
+  EXPECT_EQ(orders.FieldByName("CITY").AsString(), "  7");
+
+  // DataIndexFields: the list opens on the record whose code the order holds.
+  combo.SetDataIndexFields("CITY");
+  combo.clear();
+  combo.DropDown();
+  EXPECT_EQ(combo.GridTable()->FieldByName("KEY").AsString(), "  7");
+  combo.CloseUp(false);
+
+  // A letter for a number field is refused.
+  combo.SetDataField("QTY");
+  combo.clear();
+  QTest::keyClicks(&combo, "1x2");
+  EXPECT_EQ(combo.text(), "12");
+}
+
 }  // namespace
 }  // namespace nox::controls
