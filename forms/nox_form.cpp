@@ -240,6 +240,8 @@ bool TNoxForm::EnterMovesFocus(const QWidget* focused) const {
       combo != nullptr && combo->view() != nullptr && combo->view()->isVisible()) {
     return false;
   }
+  // The maker's drop-down controls say so by their property "DroppedDown".
+  if (focused->property("DroppedDown").toBool()) return false;
   // A focused button, or the window's default button, answers Enter before the window does.
   if (qobject_cast<const QAbstractButton*>(focused) != nullptr) return false;
   for (const QPushButton* button : findChildren<QPushButton*>()) {
