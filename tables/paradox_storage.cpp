@@ -701,8 +701,12 @@ class ParadoxStorage final : public TableStorage {
     for (std::size_t i = 0; i < header_.fields.size(); ++i) {
       const FieldLayout& field = header_.fields[i];
       if (IsBlobCode(field.code)) continue;
-      Value value = ConvertForField(field.def, record[i]);
       unsigned char* target = out + field.offset;
+      if (field.code != kAutoInc && HoldsFieldValue(field.def, record[i])) {
+        EncodeField(field, record[i], target);  // converted already, as the table's fields do
+        continue;
+      }
+      Value value = ConvertForField(field.def, record[i]);
       if (field.code == kAutoInc) {
         if (value.isNull() && old != nullptr) {
           std::memcpy(target, old + field.offset, field.width);

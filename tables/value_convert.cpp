@@ -141,7 +141,8 @@ double DateTimeFromText(std::string_view text) {
   const auto date = host::ParseHostDate(trimmed.substr(0, blank));
   std::optional<double> time = 0.0;
   if (blank != std::string_view::npos) time = TimeFromText(trimmed.substr(blank + 1));
-  if (!date || !time) throw RecordRefused(host::QuotedInput(text) + " is not a valid date and time");
+  if (!date || !time)
+    throw RecordRefused(host::QuotedInput(text) + " is not a valid date and time");
   return host::EncodeDate(*date) + *time;
 }
 
@@ -312,6 +313,35 @@ Value ConvertForField(const FieldDef& field, const Value& value) {
       return Value::Text(FieldValueText(FieldType::Unknown, value));
   }
   return value;
+}
+
+bool HoldsFieldValue(const FieldDef& field, const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::Null:
+      return true;
+    case Value::Kind::Text:
+      if (value.text().empty()) return false;
+      if (field.type == FieldType::String) {
+        return field.size <= 0 || value.text().size() <= static_cast<std::size_t>(field.size);
+      }
+      return field.type == FieldType::Memo || field.type == FieldType::FmtMemo;
+    case Value::Kind::Integer: {
+      if (!IsIntegerType(field.type)) return false;
+      const IntegerRange range = RangeOf(field.type);
+      return value.integer() >= range.low && value.integer() <= range.high;
+    }
+    case Value::Kind::Float:
+      return (field.type == FieldType::Float || field.type == FieldType::BCD) &&
+             std::isfinite(value.number());
+    case Value::Kind::Date:
+      return field.type == FieldType::Date && std::isfinite(value.number()) &&
+             DatePart(value.number()) == value.number();
+    case Value::Kind::Boolean:
+      return field.type == FieldType::Boolean;
+    case Value::Kind::Currency:
+      break;
+  }
+  return false;
 }
 
 std::string FieldValueText(FieldType type, const Value& value) {

@@ -17,6 +17,9 @@ namespace nox::tables {
 // ("'abc' is not a valid integer value") or the field and its range. An empty text gives null; a
 // text longer than a text field is cut to the field's size.
 Value ConvertForField(const FieldDef& field, const Value& value);
+// Whether the value is already of the field's kind as ConvertForField makes it (it would give the
+// value back unchanged), so that a value converted once need not be converted again.
+bool HoldsFieldValue(const FieldDef& field, const Value& value);
 
 // The engine's words for a logical field's value as text.
 inline constexpr std::string_view kTrueText = "True";

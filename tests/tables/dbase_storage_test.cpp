@@ -350,8 +350,8 @@ TEST_F(DbaseStorageTest, EncodesValuesIntoFieldBytes) {
 // decimals (exact decimals are written without that detour: both ways must agree bit for bit).
 std::string ShortestDigitsRounded(double number, int decimals) {
   char buffer[400];
-  std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, number,
-                                         std::chars_format::fixed).ptr);
+  std::string text(
+      buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
   const bool negative = text.front() == '-';
   if (negative) text.erase(0, 1);
   if (text.find('.') == std::string::npos) text += '.';
@@ -384,9 +384,9 @@ TEST_F(DbaseStorageTest, WritesExactDecimalsAsTheirShortestDigitsRounded) {
       // one bit away, and arbitrary doubles.
       const auto scaled = static_cast<double>(random() >> (12 + i % 40)) * (i % 2 ? -1 : 1);
       const double decimal = scaled / power;
-      numbers.insert(numbers.end(), {decimal, std::nextafter(decimal, 1e300),
-                                     std::nextafter(decimal, -1e300),
-                                     std::ldexp(static_cast<double>(random() >> 11), -30 - i % 60)});
+      numbers.insert(numbers.end(),
+                     {decimal, std::nextafter(decimal, 1e300), std::nextafter(decimal, -1e300),
+                      std::ldexp(static_cast<double>(random() >> 11), -30 - i % 60)});
     }
     std::vector<std::pair<double, std::string>> expected;
     for (double number : numbers) {

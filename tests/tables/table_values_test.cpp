@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "host/date_time.h"
 #include "host/host_formats.h"
 #include "tables/table.h"
+#include "tables/value_convert.h"
 #include "tests/support/memory_storage.h"
 
 namespace nox::tables {
@@ -192,6 +195,38 @@ TEST_F(TableValuesTest, FieldsListNameTypeAndSizeInTableOrder) {
     EXPECT_STREQ(error.what(), "Field 'Nothing' not found");
   }
   EXPECT_THROW(table.Fields(14), TableError);
+}
+
+// A storage skips converting a value already of its field's kind: that may hold only where the
+// conversion would give the value back unchanged.
+TEST(HoldsFieldValueTest, HoldsOnlyWhatConvertingGivesBackUnchanged) {
+  const FieldDef text{"T", FieldType::String, 3};
+  const FieldDef small{"S", FieldType::SmallInt};
+  const FieldDef number{"N", FieldType::Float};
+  const FieldDef date{"D", FieldType::Date};
+  const FieldDef money{"M", FieldType::Currency};
+  const FieldDef flag{"B", FieldType::Boolean};
+  const struct {
+    const FieldDef& field;
+    Value value;
+    bool holds;
+  } cases[] = {
+      {text, Value::Text("abc"), true},      {text, Value::Text("abcd"), false},
+      {text, Value::Text(""), false},        {text, Value::Integer(1), false},
+      {small, Value::Integer(-32768), true}, {small, Value::Integer(32768), false},
+      {small, Value::Float(3.0), false},     {number, Value::Float(2.5), true},
+      {number, Value::Float(NAN), false},    {number, Value::Integer(2), false},
+      {date, Value::Date(45000.0), true},    {date, Value::Date(45000.5), false},
+      {money, Value::Currency(1.25), false}, {flag, Value::Boolean(false), true},
+      {flag, Value::Integer(0), false},      {number, Value::Null(), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field.name + " " + FieldValueText(FieldType::Unknown, c.value));
+    EXPECT_EQ(HoldsFieldValue(c.field, c.value), c.holds);
+    if (c.holds) {
+      EXPECT_EQ(ConvertForField(c.field, c.value), c.value);
+    }
+  }
 }
 
 TEST(FieldTypeListNameTest, NamesTheListedTypesOnly) {
