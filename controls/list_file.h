@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <string>
 
+#include "forms/translation_store.h"
+
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -23,15 +25,15 @@ namespace nox::controls {
 
 enum class TLoadStyle { lsFromExePath, lsFromFilePath, lsStandart, lsFromAliasPath, lsNone };
 
-// The message keys of the list-file combo boxes and their built-in texts.
-inline constexpr const char* kCBCancelChanges = "NOXCBCancelChanges";
-inline constexpr const char* kCBSaveChanges = "NOXCBSaveChanges";
-inline constexpr const char* kCBPopupMenu1 = "NoxCBPopupMenu_1";
-inline constexpr const char* kCBPopupMenu2 = "NoxCBPopupMenu_2";
-inline constexpr const char* kCBStylePropertyError = "NOXCBStylePropertyError";
-inline constexpr const char* kCBEmptySourceFileValue = "NOXCBEmptySourceFileValue";
-inline constexpr const char* kCBCanNotCreteFile = "NOXCBCanNotCreteFile";
-inline constexpr const char* kCBAddStringToList = "NOXCBAddStringToList";
+// The message keys of the list-file combo boxes (their texts come from the language table).
+using forms::kCBAddStringToList;
+using forms::kCBCancelChanges;
+using forms::kCBCanNotCreteFile;
+using forms::kCBEmptySourceFileValue;
+using forms::kCBPopupMenu1;
+using forms::kCBPopupMenu2;
+using forms::kCBSaveChanges;
+using forms::kCBStylePropertyError;
 
 // The text of a key in a message list of key=text lines (keys compared without regard to case);
 // the built-in text when the entry is missing or blank.

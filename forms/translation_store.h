@@ -76,12 +76,19 @@ std::string LookupText(tables::TTable& table, std::string_view key, int language
 void StoreText(tables::TTable& table, std::string_view key, std::string_view text,
                std::string_view flag, int columns);
 
-// The message list of a list-file combo box: "key=text" for each of its eight message keys that
-// has a text.
+// The eight message keys of the list-file combo boxes.
+inline constexpr const char* kCBCancelChanges = "NOXCBCancelChanges";
+inline constexpr const char* kCBSaveChanges = "NOXCBSaveChanges";
+inline constexpr const char* kCBPopupMenu1 = "NoxCBPopupMenu_1";
+inline constexpr const char* kCBPopupMenu2 = "NoxCBPopupMenu_2";
+inline constexpr const char* kCBStylePropertyError = "NOXCBStylePropertyError";
+inline constexpr const char* kCBEmptySourceFileValue = "NOXCBEmptySourceFileValue";
+inline constexpr const char* kCBCanNotCreteFile = "NOXCBCanNotCreteFile";
+inline constexpr const char* kCBAddStringToList = "NOXCBAddStringToList";
 inline constexpr std::array<const char*, 8> kComboMessageKeys = {
-    "NOXCBCancelChanges",   "NOXCBSaveChanges",        "NoxCBPopupMenu_1",
-    "NoxCBPopupMenu_2",     "NOXCBStylePropertyError", "NOXCBEmptySourceFileValue",
-    "NOXCBCanNotCreteFile", "NOXCBAddStringToList"};
+    kCBCancelChanges,      kCBSaveChanges,          kCBPopupMenu1,      kCBPopupMenu2,
+    kCBStylePropertyError, kCBEmptySourceFileValue, kCBCanNotCreteFile, kCBAddStringToList};
+// The message list of a list-file combo box: "key=text" for each message key that has a text.
 std::vector<std::string> ComboMessageLines(
     const std::function<std::string(std::string_view key)>& lookup);
 
