@@ -21,6 +21,8 @@ namespace nox::controls {
 
 class TNoxLookList : public TNoxDBGrid {
   Q_OBJECT
+  // Translated by the window from the language table, under the control's name.
+  Q_PROPERTY(QString LookDispLabel READ LookDispLabel WRITE SetLookDispLabel)
 
  public:
   explicit TNoxLookList(QWidget* parent = nullptr);

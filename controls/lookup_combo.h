@@ -53,6 +53,8 @@ class TNoxLookupCombo : public QLineEdit {
   Q_OBJECT
   Q_PROPERTY(QString CharSetStyle READ CharSetStyle WRITE SetCharSetStyle)
   Q_PROPERTY(bool DroppedDown READ DroppedDown)
+  // Translated by the window from the language table, under the control's name.
+  Q_PROPERTY(QString LookDispLabel READ LookDispLabel WRITE SetLookDispLabel)
 
  public:
   explicit TNoxLookupCombo(QWidget* parent = nullptr);

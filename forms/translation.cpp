@@ -184,6 +184,9 @@ void TranslateControl(TNoxForm& form, QObject& component) {
         list->addItem(*text);
       }
     }
+  } else if (HasDeclaredProperty(component, "LookDispLabel")) {  // a lookup list is a grid too
+    Apply(key, LanguageClass::Interface,
+          [&component](const QString& text) { component.setProperty("LookDispLabel", text); });
   } else if (IsDataGrid(component)) {
     ForEachGridColumn(static_cast<QTableView&>(component),
                       [](QAbstractItemModel& model, int column, const QString& field) {
@@ -210,9 +213,6 @@ void TranslateControl(TNoxForm& form, QObject& component) {
       Apply(IndexedKey(name, i), LanguageClass::Interface,
             [panel](const QString& text) { panel->setText(text); });
     }
-  } else if (HasDeclaredProperty(component, "LookDispLabel")) {
-    Apply(key, LanguageClass::Interface,
-          [&component](const QString& text) { component.setProperty("LookDispLabel", text); });
   }
 }
 
