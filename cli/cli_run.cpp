@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/conversion_run.h"
+#include "convert/run_status.h"
 #include "convert/workspace.h"
 #include "formula/named_window.h"
 #include "host/messages.h"
@@ -140,14 +141,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// Why a load sequence failed: a table that cannot be opened, or the description itself.
-RunStatus LoadFailure(const convert::Workspace& workspace) {
-  const bool filesNamed = workspace.CFile.Value(convert::DescriptionLine::Source).has_value() &&
-                          workspace.CFile.Value(convert::DescriptionLine::Target).has_value();
-  const bool tablesOpen = workspace.TableSource.Active() && workspace.TableTarget.Active();
-  return filesNamed && !tablesOpen ? kRunMissingTable : kRunBadDescription;
-}
-
 std::string Summary(convert::Workspace& workspace, const convert::ConversionRun& run) {
   const std::size_t keyViolations =
       workspace.TableKeyViol.Active() ? workspace.TableKeyViol.QuickRecordCount() : 0;
@@ -179,7 +172,8 @@ bool CloseTables(convert::Workspace& workspace, Console& console) {
 // Runs the loaded description to its end; the tables stay open.
 int RunLoaded(convert::Workspace& workspace, convert::ConversionRun& run, Console& console,
               link::CallerConversations* link, std::string& summary) {
-  if (!run.Show()) return kRunBadDescription;  // automatic: a good description starts the run
+  if (!run.Show())
+    return convert::kRunBadDescription;  // automatic: a good description starts the run
   while (run.IsRunning()) {
     if (interrupted != 0) {
       run.Cancel();
@@ -190,25 +184,21 @@ int RunLoaded(convert::Workspace& workspace, convert::ConversionRun& run, Consol
     console.Progress(run, false);
   }
 
-  switch (run.State()) {
-    case convert::RunState::Complete:
-      console.Progress(run, true);
-      console.EndLine();
-      summary = Summary(workspace, run);
-      return kRunComplete;
-    case convert::RunState::Cancelled: {
-      std::string note = "cancelled after ";
-      note.append(std::to_string(run.ProcessedCount()))
-          .append(" of ")
-          .append(std::to_string(run.SourceCount()))
-          .append(" records");
-      console.Note(note);
-      summary = Summary(workspace, run);
-      return kRunCancelled;
-    }
-    default:  // the error was shown by the run
-      return run.Failure() == convert::RunFailure::TableUnavailable ? kRunMissingTable : kRunFailed;
-  }
+  const convert::RunStatus status = convert::EndedRunStatus(run);
+  if (status == convert::kRunComplete) {
+    console.Progress(run, true);
+    console.EndLine();
+    summary = Summary(workspace, run);
+  } else if (status == convert::kRunCancelled) {
+    std::string note = "cancelled after ";
+    note.append(std::to_string(run.ProcessedCount()))
+        .append(" of ")
+        .append(std::to_string(run.SourceCount()))
+        .append(" records");
+    console.Note(note);
+    summary = Summary(workspace, run);
+  }  // otherwise the run showed the error
+  return status;
 }
 
 // Loads the description and runs it to its end. The link, when open, carries the run's messages.
@@ -224,8 +214,8 @@ int Convert(const std::string& descriptionPath, link::CallerConversations* link,
                                              &workspace.TableKeyViol, &workspace.TablKursVal});
   formula::TableWindow formConvert("FormConvert", {});
 
-  if (!workspace.Load(descriptionPath, true)) return kRunBadDescription;
-  if (!workspace.LoadOk) return LoadFailure(workspace);
+  if (!workspace.Load(descriptionPath, true)) return convert::kRunBadDescription;
+  if (!workspace.LoadOk) return convert::LoadFailure(workspace);
 
   convert::ConversionInputs inputs = convert::WorkspaceInputs(workspace);
   inputs.messageName = link::MessageName(descriptionPath);
@@ -240,8 +230,9 @@ int Convert(const std::string& descriptionPath, link::CallerConversations* link,
   std::string summary;
   int status = RunLoaded(workspace, run, console, link, summary);
   // The summary counts records on disk: it is printed only once every table closed cleanly.
-  if (!CloseTables(workspace, console) && status != kRunMissingTable) status = kRunFailed;
-  if (!summary.empty() && status != kRunFailed) out << summary << '\n' << std::flush;
+  if (!CloseTables(workspace, console) && status != convert::kRunMissingTable)
+    status = convert::kRunFailed;
+  if (!summary.empty() && status != convert::kRunFailed) out << summary << '\n' << std::flush;
   return status;
 }
 
@@ -255,13 +246,13 @@ int RunDescription(const std::vector<std::string>& args, const RunOptions& optio
                    std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << "noxconv: a description file is needed\n";
-    return kRunUsage;
+    return convert::kRunUsage;
   }
   // The mode word AUTO may be left out, also before DDE: "X.CNV DDE" is "X.CNV AUTO DDE".
   const bool modeOmitted = args.size() == 2 && Upper(args[1]) == "DDE";
   if (args.size() >= 2 && !modeOmitted && Upper(args[1]) != "AUTO") {
     err << "noxconv: " << kInteractiveNote << "\n";
-    return kRunUsage;
+    return convert::kRunUsage;
   }
   const bool dde = modeOmitted || (args.size() >= 3 && Upper(args[2]) == "DDE");
 
@@ -273,12 +264,12 @@ int RunDescription(const std::vector<std::string>& args, const RunOptions& optio
     link->Open();
   }
 
-  int status = kRunInternalError;
+  int status = convert::kRunInternalError;
   try {
     status = Convert(args[0], link ? &*link : nullptr, console, out);
   } catch (const std::exception& error) {
     console.ShowMessage(host::MessageKind::Error, error.what());
-    status = kRunInternalError;
+    status = convert::kRunInternalError;
   }
 
   // The program ends: the close handler and the destroy handler each announce it.

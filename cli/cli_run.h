@@ -7,20 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace nox::cli {
+#include "convert/run_status.h"
 
-// The exit statuses of a run, stable for scripts.
-enum RunStatus : int {
-  kRunComplete = 0,
-  kRunInternalError = 1,  // an error nobody expected (a fault of the program)
-  kRunUsage = 2,
-  kRunBadDescription =
-      3,                 // the description cannot be read or is malformed, or names unknown fields
-  kRunMissingTable = 4,  // a table cannot be opened or written (read-only, locked, named twice)
-  kRunCancelled = 5,     // interrupted (Ctrl+C): the current batch was finished first
-  kRunFailed = 6,  // the run could not start, a record could not be filled or stored, or a table
-                   // could not be written
-};
+namespace nox::cli {
 
 // Options of the runner besides the positional arguments.
 struct RunOptions {
@@ -32,7 +21,7 @@ struct RunOptions {
 // interactive modes need the desktop program) and "DDE" (compared without regard to case; further
 // arguments are ignored). Errors and the progress bar go to `err`; the final summary
 // ("Source records: N, target records: M, key violations: K") to `out`. Ctrl+C (SIGINT) cancels
-// after the current batch. Gives a RunStatus.
+// after the current batch. Gives a convert::RunStatus.
 int RunDescription(const std::vector<std::string>& args, const RunOptions& options,
                    std::ostream& out, std::ostream& err);
 
