@@ -103,7 +103,8 @@ void TNoxForm::FormCreate() {
 
 void TNoxForm::FormShow() {
   FormResize();
-  ApplyFieldSettings();
+  // A field settings table that cannot be read is reported; the window's own show goes on.
+  RunReported([this] { ApplyFieldSettings(); });
 }
 
 void TNoxForm::FormResize() {
@@ -111,7 +112,8 @@ void TNoxForm::FormResize() {
 }
 
 void TNoxForm::FormClose(CloseAction& action) {
-  CheckRequiredFields(action);
+  // Nor does such a table keep the window from closing.
+  RunReported([this, &action] { CheckRequiredFields(action); });
 }
 
 void TNoxForm::FormDestroy() {

@@ -21,6 +21,7 @@
 #include "tables/file_lock.h"
 #include "tables/table.h"
 #include "tests/forms/dialog_probe.h"
+#include "tests/support/host_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::forms {
@@ -261,6 +262,13 @@ TEST_F(FieldSettingsTest, ALockedTableIsNamedAndLeftAsItWas) {
     } catch (const tables::TableError& error) {
       EXPECT_NE(std::string(error.what()).find("FormSet.db"), std::string::npos) << error.what();
     }
+    // The window itself still shows and closes: an unattended run must not stop on it.
+    test::CapturedMessages messages;
+    form.show();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.close());
+    ASSERT_EQ(messages.texts.size(), 2u) << "one report at the show, one at the close";
+    EXPECT_NE(messages.texts[1].find("FormSet.db"), std::string::npos) << messages.texts[1];
   }
   EXPECT_EQ(bytes(), before);
 }
