@@ -199,6 +199,7 @@ void TFormConvert::FormShow() {
     run_.reset();  // the old run gives back the tables' handlers before a new one takes them
     inputs_ = hooks_.inputs();
     run_ = std::make_unique<convert::ConversionRun>(inputs_);
+    shownState_ = run_->State();
     run_->SetObserver(this);
   }
   if (!run_->Show()) {
@@ -286,6 +287,7 @@ void TFormConvert::Refresh() {
   SyncTimer();
   if (run_ == nullptr) return;
   const convert::ConversionRun& run = *run_;
+  const convert::RunState before = shownState_;
   shownState_ = run.State();
   shownAtMs_ = NowMs();
 
@@ -340,6 +342,11 @@ void TFormConvert::Refresh() {
   BBConvert_->setVisible(!busy);
   BBCancel_->setVisible(state == convert::RunState::Running);
   if (state == convert::RunState::Failed && beeper_ != nullptr) beeper_->ShowError();
+  // An automatic run that failed or was cancelled ends as a complete one does: nobody may be
+  // there to close the window.
+  const bool stopped = state == convert::RunState::Failed || state == convert::RunState::Cancelled;
+  if (stopped && state != before && Automatic() && hooks_.automaticFinished)
+    hooks_.automaticFinished();
 }
 
 }  // namespace nox::forms

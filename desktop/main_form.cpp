@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "convert/conversion_run.h"
+#include "convert/run_status.h"
 #include "desktop/form_about.h"
 #include "desktop/form_conv_options.h"
 #include "desktop/form_func.h"
@@ -39,6 +40,7 @@
 #include "forms/message_dialog.h"
 #include "forms/modal.h"
 #include "forms/text.h"
+#include "host/messages.h"
 
 namespace nox::forms {
 namespace {
@@ -187,12 +189,17 @@ void SelectRow(QTableWidget& grid, int row) {
 
 }  // namespace
 
+bool AutomaticRunArguments(const std::vector<std::string>& arguments) {
+  return arguments.size() >= 2 && UpperAscii(arguments[1]) == "AUTO";
+}
+
 TMainForm::TMainForm(MainFormStart start, QWidget* parent)
     : TNoxForm(parent),
       start_(std::move(start)),
       namedWindow_("MainForm", {&workspace_.TableSource, &workspace_.TableTarget,
                                 &workspace_.TableKeyViol, &workspace_.TablKursVal}) {
   setObjectName(QStringLiteral("MainForm"));
+  if (!AutomaticRunArguments(start_.arguments)) messages_.emplace();
   MakeTopLevelWindow(*this);
   setWindowTitle(QString::fromLatin1(
       convert::workspace_messages::kProgramCaption.data(),
@@ -498,6 +505,7 @@ void TMainForm::FormShow() {
   if (count == 1 || (count >= 2 && UpperArgument(1) != "NEW")) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool read = workspace_.Load(start_.arguments.front(), true);
+    descriptionRead_ = read;
     QApplication::restoreOverrideCursor();
     ShowWorkspace();
     if (!read) {
@@ -542,10 +550,7 @@ void TMainForm::FormDestroy() {
   if (workspace_.DdeLink && link_) {
     for (QSocketNotifier* notifier : linkNotifiers_)
       notifier->setEnabled(false);
-    if (!link_->Close()) {
-      NoxMessageDlg(FromDataText(link::kFalseInLinkMessage), QString(), MsgDlgType::Warning, 0,
-                    kButtonsOk);
-    }
+    if (!link_->Close()) host::ShowMessage(host::MessageKind::Warning, link::kFalseInLinkMessage);
   }
   TNoxForm::FormDestroy();
 }
@@ -564,7 +569,19 @@ void TMainForm::TimerPauseTimer() {
 }
 
 bool TMainForm::AutomaticArgument() const {
-  return start_.arguments.size() >= 2 && UpperArgument(1) == "AUTO";
+  return AutomaticRunArguments(start_.arguments);
+}
+
+int TMainForm::ExitStatus() const {
+  if (!AutomaticArgument()) return convert::kRunComplete;
+  if (!descriptionRead_) return convert::kRunBadDescription;
+  // A description whose tables or relations did not load: the run, if it started, failed on it.
+  if (!workspace_.LoadOk) return convert::LoadFailure(workspace_);
+  const convert::ConversionRun* run = formConvert_->Run();
+  const bool ended = run != nullptr && (run->State() == convert::RunState::Complete ||
+                                        run->State() == convert::RunState::Cancelled ||
+                                        run->State() == convert::RunState::Failed);
+  return ended ? convert::EndedRunStatus(*run) : convert::kRunBadDescription;
 }
 
 std::string TMainForm::UpperArgument(std::size_t index) const {

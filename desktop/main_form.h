@@ -31,6 +31,10 @@ namespace nox::forms {
 
 class NoxBeeper;
 
+// Whether the command line asks for an automatic run: "AUTO", in any letter case, after the
+// description. Such a run has nobody to click a dialog away: its messages go to standard error.
+bool AutomaticRunArguments(const std::vector<std::string>& arguments);
+
 // How the program starts the main window.
 struct MainFormStart {
   // The command-line arguments after the program's name, in the data code page.
@@ -55,6 +59,9 @@ class TMainForm : public TNoxForm {
   // The conversion window, created with the main window and kept until its end.
   TFormConvert& FormConvert() { return *formConvert_; }
   bool SplashPending() const { return splashPending_; }
+  // The exit status of the program: for an automatic run, how it ended (the statuses of the
+  // command-line runner); otherwise 0.
+  int ExitStatus() const;
   // The link with the calling program; null unless argument 3 is "DDE".
   const link::CallerConversations* Link() const { return link_ ? &*link_ : nullptr; }
 
@@ -123,11 +130,12 @@ class TMainForm : public TNoxForm {
   convert::Workspace workspace_;
   std::unique_ptr<convert::StatusIndicator> indicator_;
   formula::TableWindow namedWindow_;
-  ScopedDialogMessages messages_;
+  std::optional<ScopedDialogMessages> messages_;  // none in an automatic run
   std::optional<link::CallerConversations> link_;
   std::vector<QSocketNotifier*> linkNotifiers_;
   FormPtr<TFormConvert> formConvert_;
   bool splashPending_ = false;
+  bool descriptionRead_ = false;
 
   NoxBeeper* Beeper_ = nullptr;
   QToolButton* SBNew_ = nullptr;

@@ -2,6 +2,7 @@
 // conversion window and reads the command line) and runs until the main window closes.
 
 #include <QDialog>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,8 +27,13 @@ int main(int argc, char** argv) {
   application.setWindowIcon(ProgramIcon());
   // The program ends when the main window closes, not when its last window happens to hide.
   application.setQuitOnLastWindowClosed(false);
-  // Messages of the first windows too (the splash fills the language table) show as dialogs.
-  ScopedDialogMessages messages;
+  MainFormStart start;
+  // Paths are passed on as the command line spells them.
+  start.arguments.assign(argv + 1, argv + argc);
+  // Messages of the first windows too (the splash fills the language table) show as dialogs,
+  // except in an automatic run: nobody is there to close one, so they go to standard error.
+  std::optional<ScopedDialogMessages> messages;
+  if (!AutomaticRunArguments(start.arguments)) messages.emplace();
   nox::calc::InstallCalculator();  // Ctrl+K on every window
   // Every window is translated at its creation, from the language table this program names.
   InstallTranslation(QCoreApplication::applicationFilePath().toStdString());
@@ -38,9 +44,6 @@ int main(int argc, char** argv) {
   splash->repaint();
   QApplication::processEvents();
 
-  MainFormStart start;
-  // Paths are passed on as the command line spells them.
-  start.arguments.assign(argv + 1, argv + argc);
   start.closeSplash = [&splash] { splash.reset(); };
   const bool noArguments = start.arguments.empty();
   auto mainForm = CreateForm<TMainForm>(std::move(start));
@@ -48,7 +51,8 @@ int main(int argc, char** argv) {
 
   QObject::connect(mainForm.get(), &QDialog::finished, &application, &QApplication::quit);
   mainForm->show();
-  const int status = QApplication::exec();
+  int status = QApplication::exec();
+  if (status == 0) status = mainForm->ExitStatus();
   mainForm.reset();
   return status;
 }

@@ -2,13 +2,12 @@
 
 #include <stdexcept>
 
-#include "forms/message_dialog.h"
-#include "forms/text.h"
+#include "host/messages.h"
 
 namespace nox::forms {
 
 void ShowException(const std::exception& error) {
-  NoxMessageDlg(FromDataText(error.what()), QString(), MsgDlgType::Error, 0, kButtonsOk);
+  host::ShowMessage(host::MessageKind::Error, error.what());
 }
 
 void ReportCurrentException() {

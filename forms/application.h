@@ -1,14 +1,14 @@
 #pragma once
-// The application's general error report: an error that reaches the event loop is shown in a
-// message box with its text, and the program goes on.
+// The application's general error report: an error that reaches the event loop is shown as an
+// error message with its text, and the program goes on.
 
 #include <QApplication>
 #include <exception>
 
 namespace nox::forms {
 
-// Shows the error's text (single-byte Windows-1257, as the core raises it) in an error dialog with
-// OK and the application title.
+// Shows the error's text (single-byte Windows-1257, as the core raises it) as an error message:
+// in a dialog with OK and the application title while dialog messages are installed.
 void ShowException(const std::exception& error);
 // Reports the exception being handled; call only inside a catch block.
 void ReportCurrentException();

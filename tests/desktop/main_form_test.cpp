@@ -24,12 +24,14 @@
 #include <string>
 #include <vector>
 
+#include "convert/run_status.h"
 #include "convert/workspace.h"
 #include "forms/file_dialog.h"
 #include "forms/message_dialog.h"
 #include "forms/modal.h"
 #include "tables/table.h"
 #include "tests/forms/dialog_probe.h"
+#include "tests/support/host_test_support.h"
 
 namespace nox::forms {
 namespace {
@@ -705,19 +707,24 @@ TEST_F(MainFormTest, AutomaticRunConvertsAndEndsTheProgramByItself) {
   EXPECT_EQ(form->Workspace().TableTarget.QuickRecordCount(), 3u);
 }
 
+// Nobody is there to close a dialog in an automatic run: its messages go to standard error, the
+// run ends by itself and its status says why.
 TEST_F(MainFormTest, AutomaticRunOnAnUnreadableDescriptionStillEnds) {
   DialogAnswerer answerer;
+  test::CapturedMessages messages;
   MakeForm({Path("missing.cnv"), "AUTO"});
   QSignalSpy finished(form.get(), &QDialog::finished);
   form->show();
-  ASSERT_EQ(answerer.Shown().size(), 1u);
-  EXPECT_TRUE(answerer.Shown()[0].message.contains(QStringLiteral("missing.cnv")));
+  EXPECT_TRUE(answerer.Shown().empty());
+  ASSERT_EQ(messages.texts.size(), 1u);
+  EXPECT_NE(messages.texts[0].find("missing.cnv"), std::string::npos);
   EXPECT_EQ(splashClosed, 1);
   EXPECT_FALSE(form->FormConvert().isVisible());
   auto* pause = form->findChild<QTimer*>(QStringLiteral("TimerPause"));
   ASSERT_TRUE(pause->isActive());
   form->TimerPauseTimer();
   EXPECT_EQ(finished.count(), 1);
+  EXPECT_EQ(form->ExitStatus(), convert::kRunBadDescription);
 }
 
 // An option line that cannot be read is reported, and the automatic run ends without converting.
@@ -728,17 +735,18 @@ TEST_F(MainFormTest, AutomaticRunWithAnUnreadableOptionConvertsNothing) {
     if (line.rfind("FILTER:", 0) == 0) line = "FILTER=CODE > 1";
   }
   text.WriteFile(description);
-  DialogAnswerer answerer;
+  test::CapturedMessages messages;
   MakeForm({description, "AUTO"});
   form->show();
-  ASSERT_FALSE(answerer.Shown().empty());
-  for (const auto& shown : answerer.Shown())
-    EXPECT_EQ(shown.message, QStringLiteral("Error in .CNV file!"));
+  ASSERT_FALSE(messages.texts.empty());
+  for (const std::string& shown : messages.texts)
+    EXPECT_EQ(shown, "Error in .CNV file!");
   auto* pause = form->findChild<QTimer*>(QStringLiteral("TimerPause"));
   EXPECT_TRUE(pause->isActive());
   const TFormConvert& convert = form->FormConvert();
   EXPECT_TRUE(convert.Run() == nullptr || convert.Run()->State() == convert::RunState::Ready);
   EXPECT_EQ(form->Workspace().TableTarget.QuickRecordCount(), 0u);
+  EXPECT_EQ(form->ExitStatus(), convert::kRunBadDescription);
 }
 
 TEST_F(MainFormTest, ConvertOnAnUnnamedDescriptionSavesFirst) {
@@ -777,23 +785,42 @@ TEST_F(MainFormTest, LinkWithoutACallerWarnsOnceAtTheEnd) {
   EXPECT_EQ(form->Link(), nullptr);
 }
 
-// The built program, started by a calling program with AUTO, converts and ends by itself.
+// The built program, started by a calling program with AUTO, ends by itself: converted, or with
+// the runner's status and the message on standard error, never waiting for a click.
 TEST_F(MainFormTest, ProgramRunsAnAutomaticConversionAndExits) {
   const std::string description = WriteDescription();
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  program.setProcessEnvironment(environment);
-  program.start(QStringLiteral(NOXCONVERT_PATH),
-                {QString::fromStdString(description), QStringLiteral("AUTO")});
-  ASSERT_TRUE(program.waitForFinished(60000)) << "the program did not end by itself";
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-  TTable target;
-  target.SetDatabaseName(Dir());
-  target.SetTableName("CUSTOMER.DB");
-  target.Open();
-  EXPECT_EQ(target.QuickRecordCount(), 3u);
+  const std::string missingTable = WriteDescription("gone.cnv", Path("NOWHERE/CUSTOMER.DB"));
+  struct Case {
+    std::string description;
+    int status;
+    const char* message;  // on standard error
+    std::size_t targetRecords;
+  };
+  const Case cases[] = {
+      {Path("missing.cnv"), convert::kRunBadDescription, "missing.cnv", 0},
+      {missingTable, convert::kRunMissingTable, "NOWHERE", 0},
+      {description, convert::kRunComplete, "", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(NOXCONVERT_PATH),
+                  {QString::fromStdString(c.description), QStringLiteral("auto")});
+    ASSERT_TRUE(program.waitForFinished(60000)) << "the program did not end by itself";
+    const std::string errors = program.readAllStandardError().toStdString();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), c.status) << errors;
+    EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+    TTable target;
+    target.SetDatabaseName(Dir());
+    target.SetTableName("CUSTOMER.DB");
+    target.Open();
+    EXPECT_EQ(target.QuickRecordCount(), c.targetRecords);
+  }
 }
 
 }  // namespace

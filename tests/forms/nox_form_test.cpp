@@ -18,6 +18,7 @@
 
 #include "forms/application.h"
 #include "forms/form_services.h"
+#include "forms/message_sink.h"
 #include "forms/painters.h"
 #include "tests/forms/dialog_probe.h"
 
@@ -112,6 +113,7 @@ TEST(TNoxForm, ErrorInAHandlerIsReportedAndTheRestOfItSkipped) {
   };
   for (const Case& c : cases) {
     QStringList log;
+    ScopedDialogMessages messages;  // as the program installs them
     testing::DialogAnswerer answerer;
     FormPtr<LoggingForm> form = CreateForm<LoggingForm>(&log, c.failIn);
     ASSERT_NE(form, nullptr);  // created all the same
@@ -125,6 +127,7 @@ TEST(TNoxForm, ErrorInAHandlerIsReportedAndTheRestOfItSkipped) {
 TEST(TNoxForm, DestroyRunsOnceForEveryWayAWindowGoes) {
   QStringList log;
   {
+    ScopedDialogMessages messages;  // as the program installs them
     testing::DialogAnswerer answerer;
     CreateForm<LoggingForm>(&log, "Destroy").reset();
     ASSERT_EQ(answerer.Shown().size(), 1u);
@@ -268,6 +271,7 @@ class FailingWidget : public QWidget {
 };
 
 TEST(GeneralErrorReport, ErrorReachingTheEventLoopIsShownAndTheProgramGoesOn) {
+  ScopedDialogMessages messages;  // as the program installs them
   testing::DialogAnswerer answerer;
   FailingWidget widget;
   QEvent failing(QEvent::User);

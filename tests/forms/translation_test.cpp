@@ -312,6 +312,7 @@ TEST_F(TranslationTest, TheImportTakesUpToThreeTextsAndKeepsTheFirstEntryOfAKey)
 TEST_F(TranslationTest, ALanguageWithoutAColumnIsReportedAndTheWindowStaysUntranslated) {
   Settings({"LANGUAGE=4"});
   Resources(Entry("FormX", "Window", "Окно", "Logs"));
+  ScopedDialogMessages messages;  // as the program installs them
   testing::DialogAnswerer answerer;
   FormPtr<BuiltForm> form = Window("FormX", [](TNoxForm&) {});
   ASSERT_EQ(answerer.Shown().size(), 1u);
