@@ -265,5 +265,35 @@ TEST_F(FieldSettingsTest, ALockedTableIsNamedAndLeftAsItWas) {
   EXPECT_EQ(bytes(), before);
 }
 
+// Another program reading FormSet.db while the editor closes: the rows it would write and delete
+// stay as they were, and the message names the table.
+TEST_F(FieldSettingsTest, TheEditorLeavesATableAnotherProgramHoldsAsItWas) {
+  Store({Row("EditDate", true, true, false, "KODS>1")});  // changes nothing: the editor deletes it
+  const auto bytes = [] {
+    std::ostringstream content;
+    content << std::ifstream("FormSet.db", std::ios::binary).rdbuf();
+    return content.str();
+  };
+  const std::string before = bytes();
+  FormPtr<FieldsForm> form = CreateForm<FieldsForm>();
+  form->show();
+  for (const bool changed : {false, true}) {
+    SCOPED_TRACE(changed);
+    FormPtr<TFormSettings> editor = CreateForm<TFormSettings>(form.get());
+    editor->SetTarget(form.get());
+    editor->show();
+    if (changed) ToggleRequired(*editor);
+    testing::DialogAnswerer answerer;
+    {
+      const tables::FileLock other("FormSet.db", tables::OpenMode::Shared);
+      editor->close();
+    }
+    ASSERT_EQ(answerer.Shown().size(), 1u);
+    EXPECT_EQ(answerer.Shown()[0].message,
+              "Table 'FormSet.db' is locked by another program and cannot be changed");
+    EXPECT_EQ(bytes(), before);
+  }
+}
+
 }  // namespace
 }  // namespace nox::forms
