@@ -26,9 +26,9 @@ const Format kFormats[] = {{"t.dbf", false}, {"u.db", false}, {"k.db", true}};
 constexpr int kRecords = 400;
 constexpr int kPerBlock = 92;
 
-// Records with ID 0..count-1 and NAME counting down, so that NAME orders them the other way.
-void MakeTable(const std::filesystem::path& path, int count, bool keyed) {
-  TTable table;
+// A new table of the records ID 0..count-1 with NAME counting down, so that NAME orders them the
+// other way; written, then open again for reading in `table`.
+void MakeTable(TTable& table, const std::filesystem::path& path, int count, bool keyed) {
   table.SetTableName(path.string());
   table.FieldDefs() = {{"ID", FieldType::Integer}, {"NAME", FieldType::String, 40}};
   if (path.extension() == ".dbf") {
@@ -44,6 +44,7 @@ void MakeTable(const std::filesystem::path& path, int count, bool keyed) {
     table.Post();
   }
   table.Close();
+  table.Open();
 }
 
 std::int64_t Id(TTable& table) {
@@ -62,15 +63,13 @@ TEST(TableDelete, TheNextRecordBecomesCurrentAndTheFilesKeepTheOthers) {
     SCOPED_TRACE(format.file);
     TempDir dir;
     const auto path = dir / format.file;
-    MakeTable(path, kRecords, format.keyed);
+    TTable table;
+    MakeTable(table, path, kRecords, format.keyed);
     std::vector<std::int64_t> kept;
     for (int i = 0; i < kRecords; ++i)
       kept.push_back(i);
     const auto forget = [&](std::int64_t id) { std::erase(kept, id); };
 
-    TTable table;
-    table.SetTableName(path.string());
-    table.Open();
     struct Step {
       const char* what;
       std::function<void()> move;
@@ -144,10 +143,8 @@ TEST(TableDelete, OrdersAndRangesInMemoryFollow) {
     SCOPED_TRACE(format.file);
     TempDir dir;
     const auto path = dir / format.file;
-    MakeTable(path, 10, format.keyed);
     TTable table;
-    table.SetTableName(path.string());
-    table.Open();
+    MakeTable(table, path, 10, format.keyed);
     table.SetIndexFieldNames("NAME");                                          // IDs 9, 8, ..., 0
     table.SetRange({Value::Text("name 89992")}, {Value::Text("name 89997")});  // IDs 8 to 3
     table.SetFilter("ID <> 5");
@@ -173,11 +170,9 @@ TEST(TableDelete, AnotherProgramsLockRefusesItUnchanged) {
     SCOPED_TRACE(format.file);
     TempDir dir;
     const auto path = dir / format.file;
-    MakeTable(path, 3, format.keyed);
-    const std::string before = test::ReadFileBytes(path);
     TTable table;
-    table.SetTableName(path.string());
-    table.Open();
+    MakeTable(table, path, 3, format.keyed);
+    const std::string before = test::ReadFileBytes(path);
     table.Next();
     {
       const FileLock other(path, OpenMode::Shared);
