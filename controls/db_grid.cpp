@@ -218,10 +218,11 @@ void TNoxDBGrid::updateGeometries() {
 }
 
 void TNoxDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // The row's record is read before the view scrolls to it, which may move the model's window.
+  const std::optional<std::size_t> position = model_.PositionOfRow(current.row());
   QTableView::currentChanged(current, previous);
   if (following_ || !current.isValid() || current.row() == previous.row()) return;
   TNoxDataSource* source = DataSource();
-  const std::optional<std::size_t> position = model_.PositionOfRow(current.row());
   if (source == nullptr || !position) return;
   // A record that cannot be stored keeps the grid on its row.
   if (!source->MoveTo(*position)) ShowCurrentRecord();

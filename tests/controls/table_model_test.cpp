@@ -144,6 +144,13 @@ TEST(TableModelWindowTest, LargeTableIsShownThroughAWindowThatFollowsThePosition
   EXPECT_EQ(grid.currentIndex().row(), 0);
   EXPECT_EQ(table.FieldByName("CODE").AsString(), "0");
 
+  // Stepping down through the window's edge: each key moves the table one record on.
+  for (int step = 0; step < 3800; ++step)
+    QTest::keyClick(&grid, Qt::Key_Down);
+  EXPECT_GT(model.WindowStart(), 0u);
+  EXPECT_EQ(table.FieldByName("CODE").AsString(), "3800");
+  EXPECT_EQ(model.index(grid.currentIndex().row(), 0).data().toString(), "3800");
+
   // A row picked after scrolling is the record shown there.
   grid.PositionBar().setValue(static_cast<int>(kRecords / 3));
   grid.setCurrentIndex(model.index(grid.rowAt(0) + 2, 0));
