@@ -179,23 +179,26 @@ void TNoxDBGrid::ViewScrolled(int /*topRow*/) {
   const std::size_t top = TopPosition();
   const std::size_t start = model_.WindowStart();
   model_.ShowPosition(top, kWindowMargin);
-  if (model_.WindowStart() != start) {
-    // The same records stay on screen, now at other rows.
-    syncing_ = true;
-    verticalScrollBar()->setValue(ClampInt(top - model_.WindowStart()));
-    syncing_ = false;
+  if (model_.WindowStart() == start) {
+    SyncPositionBar();
+    return;
   }
+  // The same records stay on screen, now at other rows.
+  syncing_ = true;
+  verticalScrollBar()->setValue(ClampInt(top - model_.WindowStart()));
+  syncing_ = false;
   WindowChanged();
 }
 
 void TNoxDBGrid::PositionBarMoved(int topPosition) {
   if (syncing_ || !model_.Windowed()) return;
   const std::size_t top = static_cast<std::size_t>(std::max(topPosition, 0));
+  const std::size_t start = model_.WindowStart();
   model_.ShowPosition(top, kWindowMargin);
   syncing_ = true;
   verticalScrollBar()->setValue(ClampInt(top - std::min(top, model_.WindowStart())));
   syncing_ = false;
-  WindowChanged();
+  if (model_.WindowStart() != start) WindowChanged();
 }
 
 void TNoxDBGrid::updateGeometries() {
