@@ -3,14 +3,18 @@
 // TNoxTableModel, follows the table's current record and moves it when the user picks a row; an
 // edited cell stores its record at once. Its texts are shown in the code page of its character
 // set (CharSetStyle, forms/fonts.h), its titles in the interface's. The window fits its columns to
-// its width unless CutCols is set (forms/nox_form.h).
+// its width unless CutCols is set (forms/nox_form.h). A table larger than the model's window of
+// rows gets a scroll bar of the grid's own over the whole order, which moves the window as it goes.
 
 #include <QFont>
 #include <QTableView>
+#include <cstddef>
 #include <optional>
 
 #include "controls/data_source.h"
 #include "controls/table_model.h"
+
+class QScrollBar;
 
 namespace nox::controls {
 
@@ -42,20 +46,35 @@ class TNoxDBGrid : public QTableView {
   void SizeColumnsToFields();
   // Moves the view to the table's current record.
   void ShowCurrentRecord();
+  // The scroll bar over the whole order, shown instead of the view's own while the model shows a
+  // window of the table.
+  QScrollBar& PositionBar() const { return *positionBar_; }
+  // The order position of the top row shown.
+  std::size_t TopPosition() const;
 
  protected:
   bool event(QEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void updateGeometries() override;
 
  private:
   void FollowCodePage();
+  // The window moved or the rows changed: the position bar and the current row follow.
+  void WindowChanged();
+  // The view scrolled: the window moves before the view reaches its edges.
+  void SyncPositionBar();
+  void ViewScrolled(int topRow);
+  void PositionBarMoved(int topPosition);
+  int VisibleRows() const;
 
   TNoxTableModel model_;
   bool cutCols_ = false;
   QString charSetStyle_ = QStringLiteral("cssAsEdit");
   std::optional<QFont> activeRowFont_;
   bool following_ = false;  // the view moves because the table did
+  QScrollBar* positionBar_;
+  bool syncing_ = false;  // the scroll bars are being set to each other
 };
 
 }  // namespace nox::controls

@@ -109,6 +109,10 @@ void TNoxTableModel::DataSetChanged() {
 void TNoxTableModel::ResetNow() {
   beginResetModel();
   ForgetCached();
+  // The window keeps its place as far as the order, perhaps shorter now, allows.
+  const tables::TTable* table = Table();
+  const std::size_t count = table != nullptr && !Filtered() ? table->OrderCount() : 0;
+  windowStart_ = std::min(windowStart_, count > kWindowRows ? count - kWindowRows : 0);
   rows_ = 0;
   scanned_ = 0;
   marks_.clear();
@@ -151,13 +155,45 @@ void TNoxTableModel::FetchAll() {
     Scan(kScanBatch);
 }
 
+bool TNoxTableModel::Windowed() const {
+  const tables::TTable* table = Table();
+  return table != nullptr && !Filtered() && table->OrderCount() > kWindowRows;
+}
+
+std::size_t TNoxTableModel::PositionCount() const {
+  const tables::TTable* table = Table();
+  if (table == nullptr) return 0;
+  return Filtered() ? rows_ : table->OrderCount();
+}
+
+bool TNoxTableModel::SetWindowStart(std::size_t start) {
+  const std::size_t count = Windowed() ? Table()->OrderCount() : 0;
+  start = std::min(start, count > kWindowRows ? count - kWindowRows : 0);
+  if (start == windowStart_) return false;
+  windowStart_ = start;
+  ForgetCached();
+  shownCurrentRow_ = CurrentRow();
+  // The same rows with other records: the view keeps its rows and paints them afresh.
+  emit dataChanged(index(0, 0), index(rowCount() - 1, std::max(columnCount() - 1, 0)));
+  return true;
+}
+
+void TNoxTableModel::ShowPosition(std::size_t position, std::size_t margin) {
+  if (!Windowed()) return;
+  margin = std::min(margin, kWindowRows / 2);
+  if (position >= windowStart_ + margin && position + margin < windowStart_ + kWindowRows) return;
+  SetWindowStart(position > kWindowRows / 2 ? position - kWindowRows / 2 : 0);
+}
+
 std::optional<std::size_t> TNoxTableModel::PositionOfRow(int row) const {
   tables::TTable* table = Table();
   if (table == nullptr || row < 0) return std::nullopt;
   const std::size_t r = static_cast<std::size_t>(row);
   if (!Filtered()) {
-    if (r >= table->OrderCount()) return std::nullopt;
-    return r;
+    if (r >= static_cast<std::size_t>(rowCount()) || windowStart_ + r >= table->OrderCount()) {
+      return std::nullopt;
+    }
+    return windowStart_ + r;
   }
   if (r >= rows_ || r / kStride >= marks_.size()) return std::nullopt;
   std::size_t position = marks_[r / kStride];
@@ -180,7 +216,10 @@ std::optional<std::size_t> TNoxTableModel::PositionOfRow(int row) const {
 std::optional<int> TNoxTableModel::RowOfPosition(std::size_t position) {
   tables::TTable* table = Table();
   if (table == nullptr || position >= table->OrderCount()) return std::nullopt;
-  if (!Filtered()) return ClampRows(position);
+  if (!Filtered()) {
+    if (position < windowStart_ || position - windowStart_ >= kWindowRows) return std::nullopt;
+    return ClampRows(position - windowStart_);
+  }
   while (position >= scanned_ && canFetchMore(QModelIndex()))
     Scan(kScanBatch);
   const auto mark = std::upper_bound(marks_.begin(), marks_.end(), position);
@@ -231,7 +270,9 @@ void TNoxTableModel::CurrentRecordChanged() {
 int TNoxTableModel::rowCount(const QModelIndex& parent) const {
   const tables::TTable* table = Table();
   if (parent.isValid() || table == nullptr) return 0;
-  return ClampRows(Filtered() ? rows_ : table->OrderCount());
+  if (Filtered()) return ClampRows(rows_);
+  return ClampRows(
+      std::min(table->OrderCount() - std::min(windowStart_, table->OrderCount()), kWindowRows));
 }
 
 int TNoxTableModel::columnCount(const QModelIndex& parent) const {

@@ -1,7 +1,10 @@
 #pragma once
 // The records of a data source's table as a Qt item model for the grids. Rows are read when a view
 // asks for them, a few at a time, so a table of any size opens at once and scrolls without being
-// loaded: without a filter row n is the n-th record of the table's order; with one, the rows are
+// loaded. Without a filter the rows are a window of at most kWindowRows records of the table's
+// order, row n being the record at WindowStart() + n: a view keeps a little state per row, so a
+// larger table is shown by moving the window (the grid maps its own scroll bar onto the whole
+// order), and memory stays the same whatever the record count. With a filter, the rows are
 // counted as the view scrolls (fetchMore) and only every 64th row's place is kept. Texts are shown
 // decoded from the model's code page. An edited cell stores its record at once, through the data
 // source, so a refused value is shown there and nothing is stored half-filled.
@@ -43,8 +46,24 @@ class TNoxTableModel : public QAbstractTableModel {
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
+  // Rows of an unfiltered table: a window onto the table's order.
+  static constexpr std::size_t kWindowRows = 4096;
+  // The window is smaller than the table's order.
+  bool Windowed() const;
+  // The order position of row 0 (0 for a filtered table).
+  std::size_t WindowStart() const { return windowStart_; }
+  // Moves the window to begin at a position (kept within the order); the rows then show other
+  // records, their count stays. False when the window did not move.
+  bool SetWindowStart(std::size_t start);
+  // Moves the window, when needed, so that the position lies at least `margin` rows from its
+  // edges (as far as the order's ends allow).
+  void ShowPosition(std::size_t position, std::size_t margin);
+  // The number of positions the rows stand for: the table's order without a filter, the rows
+  // counted so far with one.
+  std::size_t PositionCount() const;
+
   // The row of a record position of the table's order and back; nothing when the record is not
-  // (yet) one of the rows.
+  // (yet, or at the window's place) one of the rows.
   std::optional<int> RowOfPosition(std::size_t position);
   std::optional<std::size_t> PositionOfRow(int row) const;
   // The row of the table's current record.
@@ -89,6 +108,7 @@ class TNoxTableModel : public QAbstractTableModel {
   host::CodePage codePage_ = host::CodePage::Windows1257;
   bool readOnly_ = false;
 
+  std::size_t windowStart_ = 0;
   // Filtered tables: rows counted so far, positions examined, every kStride-th row's position.
   std::size_t rows_ = 0;
   std::size_t scanned_ = 0;

@@ -2,8 +2,8 @@
 # Sets up, builds, and pictures the desktop program's windows on the bundled example under a
 # virtual X display with a window manager: docs/main-window.png, docs/field-settings.png,
 # docs/formula-editor.png, docs/options-dialog.png, docs/conversion-window.png and
-# docs/calculator.png in English, and the main window in Latvian and Russian,
-# docs/main-window-lv.png and docs/main-window-ru.png.
+# docs/calculator.png in English, the main window in Latvian and Russian,
+# docs/main-window-lv.png and docs/main-window-ru.png, and the control gallery, docs/gallery.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -13,7 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 run="$root/build/screenshot-run"
 rm -rf "$run"
 mkdir -p "$run"
-cp "$root"/examples/*.DB "$root"/examples/*.PX "$root"/examples/*.DBF "$root"/examples/*.cnv "$run"/
+cp "$root"/examples/*.DB "$root"/examples/*.PX "$root"/examples/*.DBF "$root"/examples/*.cnv \
+   "$root"/examples/*.MNU "$run"/
 # The shipped texts, and the language table they fill kept in the copy too, whatever engine
 # configuration the user has.
 cp "$root"/desktop/NoxReStr.Ini "$run"/
@@ -40,6 +41,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" customers.cnv main-window-lv.png || status=$?
   language 2
   QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" customers.cnv main-window-ru.png || status=$?
+  QT_QPA_PLATFORM=xcb "$NOX_SHOTS" "$NOX_DOCS" --gallery gallery.png || status=$?
   kill "$wm"
   exit "$status"
 '

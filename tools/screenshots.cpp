@@ -9,6 +9,9 @@
 // Usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION [MAIN_WINDOW_PICTURE]
 //   (run in the description's directory); with a picture name only the main window is pictured,
 //   into that file.
+//        noxscreenshots OUTPUT_DIRECTORY --gallery PICTURE
+//   the control gallery on a working copy of the example in the current directory, with the
+//   lookup combo open and a client code typed into it.
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -17,13 +20,18 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QWindow>
 #include <cstdio>
 #include <string>
 
 #include "calc/form_calcul.h"
+#include "controls/lookup_combo.h"
 #include "desktop/form_convert.h"
 #include "desktop/main_form.h"
+#include "examples/gallery/example_copy.h"
+#include "examples/gallery/form_controls.h"
 #include "forms/application.h"
 #include "forms/form_settings.h"
 #include "forms/modal.h"
@@ -91,10 +99,36 @@ class PictureDialog {
   ScopedDialogTestHook hook_;
 };
 
+int PictureGallery(const QDir& output, const QString& name) {
+  QTemporaryDir work;
+  nox::gallery::PrepareWorkingCopy(QDir::currentPath().toStdString(), work.path().toStdString());
+  nox::gallery::TGalleryData data(work.path().toStdString());
+  auto form = CreateForm<nox::gallery::TFormControls>(data);
+  form->show();
+  Settle();
+  nox::controls::TNoxLookupCombo& lookup = *form->LookupClient();
+  lookup.setFocus();
+  lookup.DropDown();
+  QTest::keyClicks(&lookup, QStringLiteral("10"));
+  const bool ok = Save(*form, output, name);
+  lookup.CloseUp(false);
+  form.reset();
+  data.Close();
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   NoxApplication application(argc, argv);
+  if (argc == 4 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("--gallery")) {
+    try {
+      return PictureGallery(QDir(QString::fromLocal8Bit(argv[1])), QString::fromLocal8Bit(argv[3]));
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "noxscreenshots: %s\n", error.what());
+      return 1;
+    }
+  }
   if (argc != 3 && argc != 4) {
     std::fprintf(stderr,
                  "usage: noxscreenshots OUTPUT_DIRECTORY DESCRIPTION [MAIN_WINDOW_PICTURE]\n");
