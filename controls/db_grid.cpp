@@ -102,13 +102,18 @@ void TNoxDBGrid::SetActiveRowFont(std::optional<QFont> font) {
 }
 
 void TNoxDBGrid::SizeColumnsToFields() {
-  const int charWidth = fontMetrics().averageCharWidth();
+  const QFontMetrics metrics = fontMetrics();
+  const int charWidth = metrics.averageCharWidth();
+  // Numbers and dates have no size: ten digits hold a date and most amounts. Digits are wider
+  // than the average letter, so they are measured as digits.
+  const int unsizedWidth = metrics.horizontalAdvance(QString(10, QLatin1Char('0')));
   for (int column = 0; column < model_.columnCount(); ++column) {
     const tables::TField* field = model_.ColumnField(column);
     const QString title = model_.headerData(column, Qt::Horizontal).toString();
-    int chars = field != nullptr && field->Size() > 0 ? field->Size() : 10;
-    chars = std::clamp(std::max<int>(chars, static_cast<int>(title.size())), 4, 40);
-    horizontalHeader()->resizeSection(column, chars * charWidth + 8);
+    const bool sized = field != nullptr && field->Size() > 0;
+    const int values = sized ? std::clamp(field->Size(), 4, 40) * charWidth : unsizedWidth;
+    const int titleWidth = std::min(metrics.horizontalAdvance(title), 40 * charWidth);
+    horizontalHeader()->resizeSection(column, std::max(values, titleWidth) + 8);
   }
 }
 
