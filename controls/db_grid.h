@@ -56,6 +56,7 @@ class TNoxDBGrid : public QTableView {
   QString charSetStyle_ = QStringLiteral("cssAsEdit");
   std::optional<QFont> activeRowFont_;
   bool following_ = false;  // the view moves because the table did
+  int currentColumn_ = 0;   // kept while the model is reset, so that the column stays
 };
 
 }  // namespace nox::controls
