@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "forms/message_box.h"
 #include "forms/text.h"
@@ -35,6 +36,8 @@ using tables::TTable;
 using tables::Value;
 
 constexpr int kMaxParentSteps = 16;
+
+HardLinkFunction hardLink = ::link;
 
 FieldDef TextField(const char* name, int size) {
   FieldDef def;
@@ -68,7 +71,7 @@ std::vector<FieldDef> FormSetFields() {
 // and then filled with the table's bytes, the lock kept in `copyLock`.
 bool PlaceNewFile(const fs::path& made, const fs::path& path,
                   std::optional<tables::FileLock>& copyLock) {
-  if (::link(made.c_str(), path.c_str()) == 0) return true;
+  if (hardLink(made.c_str(), path.c_str()) == 0) return true;
   if (errno == EEXIST) return false;
   if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) CannotCreate(std::strerror(errno));
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -173,6 +176,10 @@ void EnsureFormSetTable(TTable& table, std::string_view formName) {
     }
   }
   table.SetRange({Value::Text(std::string(formName))}, {Value::Text(std::string(formName))});
+}
+
+HardLinkFunction SetFormSetHardLink(HardLinkFunction link) {
+  return std::exchange(hardLink, link);
 }
 
 FieldSetting ReadFieldSetting(TTable& table) {

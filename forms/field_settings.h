@@ -45,6 +45,10 @@ struct FieldSetting {
 // and restricts it to the rows of the window named. A table another program holds raises the
 // engine's TableError naming FormSet.db.
 void EnsureFormSetTable(tables::TTable& table, std::string_view formName);
+// The step that puts a newly built FormSet.db in place: ::link, as POSIX declares it. Tests put
+// in one that fails as file systems without hard links do; gives the one it replaces.
+using HardLinkFunction = int (*)(const char* existing, const char* created);
+HardLinkFunction SetFormSetHardLink(HardLinkFunction link);
 FieldSetting ReadFieldSetting(tables::TTable& table);
 // Into the record being appended or edited.
 void WriteFieldSetting(tables::TTable& table, const FieldSetting& setting);

@@ -294,31 +294,12 @@ void TFormSettings::SaveRows() {
     WriteFieldSetting(table, row);
     table.Post();
   }
-  // The rows that change nothing go; the table has no record deletion, so it is written again
-  // without them, in a copy that replaces it only when whole.
-  table.CancelRange();
-  std::vector<FieldSetting> kept;
-  bool dropped = false;
-  for (table.First(); !table.Eof(); table.Next()) {
-    FieldSetting row = ReadFieldSetting(table);
-    if (row.formName == formName && row.ChangesNothing()) {
-      dropped = true;
+  // The rows that change nothing go, so that FormSet.db holds only deviations.
+  for (table.First(); !table.Eof();) {
+    if (ReadFieldSetting(table).ChangesNothing()) {
+      table.Delete();
     } else {
-      kept.push_back(std::move(row));
-    }
-  }
-  if (dropped) {
-    table.BeginReplacement();
-    try {
-      for (const FieldSetting& row : kept) {
-        table.Append();
-        WriteFieldSetting(table, row);
-        table.Post();
-      }
-      table.CommitReplacement();
-    } catch (...) {
-      table.DiscardReplacement();
-      throw;
+      table.Next();
     }
   }
   table.Close();

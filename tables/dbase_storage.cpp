@@ -431,6 +431,7 @@ class DbaseStorage final : public TableStorage {
   void readFields(std::size_t position, std::span<const int> fields, Record& out) override;
   std::size_t appendRecord(const Record& record) override;
   std::size_t updateRecord(std::size_t position, const Record& record) override;
+  void deleteRecord(std::size_t position) override;
   void emptyTable() override;
   void flush() override;
   void prepareWrite() override;
@@ -1085,6 +1086,32 @@ std::size_t DbaseStorage::updateRecord(std::size_t position, const Record& recor
   headerDirty_ = true;
   needsSync_ = true;
   return position;
+}
+
+// dBase marks a deleted record and keeps it in the file (and in the header's count) until the
+// table is packed; its memo blocks stay with it.
+void DbaseStorage::deleteRecord(std::size_t position) {
+  if (position >= liveCount_) {
+    throw TableError("Table '" + name_ + "' has no record at position " + std::to_string(position));
+  }
+  prepareWrite();
+  const std::size_t physical = physicalPosition(position);
+  if (physical >= diskCount_) {
+    pending_[(physical - diskCount_) * recordLength_] = kDeleted;
+  } else {
+    journal_->writeAt(&kDeleted, 1, recordOffset(physical), "Cannot write table '" + name_ + "'");
+    if (physical >= bufferFirst_ && physical < bufferFirst_ + bufferCount_) {
+      readBuffer_[(physical - bufferFirst_) * recordLength_] = kDeleted;
+    }
+    needsSync_ = true;
+  }
+  // The deleted records after it are one more deleted record further on.
+  const auto at = std::upper_bound(deletedShift_.begin(), deletedShift_.end(), position);
+  for (auto later = at; later != deletedShift_.end(); ++later)
+    --*later;
+  deletedShift_.insert(at, position);
+  --liveCount_;
+  headerDirty_ = true;
 }
 
 void DbaseStorage::emptyTable() {

@@ -227,6 +227,11 @@ class ParadoxStorage final : public TableStorage {
     return newPosition < oldPosition ? newPosition : newPosition - 1;
   }
 
+  void deleteRecord(std::size_t position) override {
+    beginChange();
+    removeAt(position);
+  }
+
   void emptyTable() override {
     beginChange();
     flush();  // what came before is one change, emptying the next
@@ -644,11 +649,13 @@ class ParadoxStorage final : public TableStorage {
     count_[number] = static_cast<std::uint16_t>(count - 1);
     --recordCount_;
     if (count == 1) {
-      // An empty block leaves the chain; it is reused only after the next flush has written the
-      // links that no longer point to it.
+      // An empty block leaves the chain and becomes a free one, its header saying so; it is reused
+      // only after the next flush has written the links that no longer point to it.
       const std::uint16_t before = prev_[number], after = next_[number];
       if (before != 0) next_[before] = after, linkDirty_.push_back(before);
       if (after != 0) prev_[after] = before, linkDirty_.push_back(after);
+      next_[number] = prev_[number] = 0;
+      linkDirty_.push_back(number);
       order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(index));
       cache_.erase(number);
       pendingFree_.push_back(number);

@@ -76,6 +76,9 @@ class TableStorage {
   // Replaces the record at a position; gives its position afterwards (a changed key moves it).
   // A keyed table raises KeyViolation, unchanged, when the new key belongs to another record.
   virtual std::size_t updateRecord(std::size_t position, const Record& record) = 0;
+  // Removes the record at a position; the records after it move down one position. Refused,
+  // the table unchanged, like a change of any other kind (a lock, a damaged table).
+  virtual void deleteRecord(std::size_t position) = 0;
   // Removes every record; structure and indexes stay.
   virtual void emptyTable() = 0;
   // Makes everything posted so far durable and the files consistent on disk.

@@ -749,6 +749,29 @@ void TTable::Cancel() {
   }
 }
 
+void TTable::Delete() {
+  RequireActive();
+  DropPending();
+  if (!hasRecord_) {
+    throw TableError("Table '" + DisplayName() + "' has no current record to delete");
+  }
+  const std::size_t position = PositionAt(cursor_);
+  storage_->deleteRecord(position);
+  if (order_->InMemory()) order_->Remove(position);
+  ApplyRange();
+  // The record that moved into the deleted one's place in the order, else the one before it.
+  for (std::size_t i = std::max(cursor_, ViewBegin()); i < ViewEnd(); ++i) {
+    if (LoadAt(i)) return;
+  }
+  for (std::size_t i = std::min(cursor_, ViewEnd()); i > ViewBegin(); --i) {
+    if (LoadAt(i - 1)) {
+      eof_ = true;
+      return;
+    }
+  }
+  ShowNoRecord();
+}
+
 void TTable::CheckRequiredFields() const {
   for (std::size_t i = 0; i < fieldDefs_.size(); ++i) {
     const FieldDef& def = fieldDefs_[i];

@@ -208,6 +208,12 @@ class TTable {
   void Edit();    // the current record (a pending unposted record is dropped first)
   void Post();    // stores it, or reports the failure through OnPostError
   void Cancel();  // drops the pending record
+  // Deletes the current record (a pending unposted record is dropped first). The following record
+  // becomes current; when the deleted one was the last, the previous one does and Eof() is true,
+  // so that a loop that either deletes or moves on ends; without records left both Eof() and
+  // Bof() are true. Raises TableError naming the table when there is no current record or the
+  // table refuses the change (locked by another program, damaged); the table is unchanged then.
+  void Delete();
   const PostErrorHandler& OnPostError() const { return onPostError_; }
   void SetOnPostError(PostErrorHandler handler) { onPostError_ = std::move(handler); }
 

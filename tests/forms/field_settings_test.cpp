@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -263,6 +264,69 @@ TEST_F(FieldSettingsTest, ALockedTableIsNamedAndLeftAsItWas) {
     }
   }
   EXPECT_EQ(bytes(), before);
+}
+
+// Another program reading FormSet.db while the editor closes: the rows it would write and delete
+// stay as they were, and the message names the table.
+TEST_F(FieldSettingsTest, TheEditorLeavesATableAnotherProgramHoldsAsItWas) {
+  Store({Row("EditDate", true, true, false, "KODS>1")});  // changes nothing: the editor deletes it
+  const auto bytes = [] {
+    std::ostringstream content;
+    content << std::ifstream("FormSet.db", std::ios::binary).rdbuf();
+    return content.str();
+  };
+  const std::string before = bytes();
+  FormPtr<FieldsForm> form = CreateForm<FieldsForm>();
+  form->show();
+  for (const bool changed : {false, true}) {
+    SCOPED_TRACE(changed);
+    FormPtr<TFormSettings> editor = CreateForm<TFormSettings>(form.get());
+    editor->SetTarget(form.get());
+    editor->show();
+    if (changed) ToggleRequired(*editor);
+    testing::DialogAnswerer answerer;
+    {
+      const tables::FileLock other("FormSet.db", tables::OpenMode::Shared);
+      editor->close();
+    }
+    ASSERT_EQ(answerer.Shown().size(), 1u);
+    EXPECT_EQ(answerer.Shown()[0].message,
+              "Table 'FormSet.db' is locked by another program and cannot be changed");
+    EXPECT_EQ(bytes(), before);
+  }
+}
+
+// Where the file system has no hard links, the new table is written into a file created
+// exclusively. Either way the new table is locked before anybody can reach it, opens sound with
+// FormSet.db's fields and key, and leaves neither a lock nor scratch files behind.
+TEST_F(FieldSettingsTest, WithoutHardLinksTheNewTableIsCopiedIntoPlace) {
+  static bool lockedWhenPlaced = false;
+  const struct Restore {
+    HardLinkFunction previous;
+    ~Restore() { SetFormSetHardLink(previous); }
+  } restore{SetFormSetHardLink([](const char* existing, const char*) {
+    try {
+      const tables::FileLock reader(existing, tables::OpenMode::Shared);
+    } catch (const tables::TableError&) {
+      lockedWhenPlaced = true;
+    }
+    errno = EPERM;
+    return -1;
+  })};
+  tables::TTable table;
+  EnsureFormSetTable(table, "FormFields");
+  EXPECT_TRUE(lockedWhenPlaced);
+  EXPECT_EQ(table.Storage()->faults(), "");
+  EXPECT_EQ(table.FieldCount(), 10);
+  EXPECT_EQ(table.IndexDefs().at(0).fields, "FormName;FormCondition;Recv");
+  EXPECT_THROW(tables::FileLock("FormSet.db", tables::OpenMode::Exclusive), tables::TableError);
+  table.Close();
+  const tables::FileLock alone("FormSet.db", tables::OpenMode::Exclusive);
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator("."))
+    files.push_back(entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"FormSet.db", "FormSet.px"}));
 }
 
 }  // namespace

@@ -85,6 +85,11 @@ std::size_t MemoryStorage::updateRecord(std::size_t position, const Record& reco
   return place;
 }
 
+void MemoryStorage::deleteRecord(std::size_t position) {
+  if (position >= data_->records.size()) throw TableError("Record position out of range");
+  data_->records.erase(data_->records.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
 std::unique_ptr<MemoryStorage> MakeMemoryStorage(std::vector<tables::FieldDef> fields,
                                                  std::vector<tables::IndexDef> indexes,
                                                  std::vector<Record> records) {

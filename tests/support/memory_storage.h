@@ -38,6 +38,7 @@ class MemoryStorage : public tables::TableStorage {
   void readRecord(std::size_t position, tables::Record& out) override;
   std::size_t appendRecord(const tables::Record& record) override;
   std::size_t updateRecord(std::size_t position, const tables::Record& record) override;
+  void deleteRecord(std::size_t position) override;
   void emptyTable() override { data_->records.clear(); }
   void flush() override {}
 

@@ -152,5 +152,34 @@ TEST_F(DbaseGdalTest, GdalReadsATableAfterAppendsToItsOwnFile) {
   EXPECT_EQ(features[1]["name"], "two");
 }
 
+// dBase keeps a deleted record in the file, marked, until the table is packed; GDAL passes such
+// records over, those still in the write buffer as well as those already on disk.
+TEST_F(DbaseGdalTest, GdalPassesDeletedRecordsOver) {
+  std::filesystem::path table = dir_ / "deleted.dbf";
+  auto storage = CreateDbaseStorage(table, {NativeFieldDef("ID", 'N', 6)}, {});
+  std::vector<std::string> kept;
+  for (int i = 0; i < 20; ++i) {
+    storage->appendRecord({Value::Integer(i)});
+    kept.push_back(std::to_string(i));
+    if (i == 9) storage->flush();
+  }
+  const auto gdalIds = [&] {
+    storage->flush();
+    std::vector<std::string> ids;
+    for (auto& feature : test::GdalReadFeatures(table))
+      ids.push_back(feature["ID"]);
+    return ids;
+  };
+  for (std::size_t position : {0, 18, 8, 8, 12}) {
+    storage->deleteRecord(position);
+    kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(position));
+  }
+  EXPECT_EQ(gdalIds(), kept);
+  while (storage->recordCount() > 0)
+    storage->deleteRecord(0);
+  EXPECT_EQ(gdalIds(), std::vector<std::string>{});
+  storage->close();
+}
+
 }  // namespace
 }  // namespace nox::tables

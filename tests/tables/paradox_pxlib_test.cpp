@@ -302,6 +302,37 @@ TEST(ParadoxPxlib, PxlibReadsOurKeyedTablesInKeyOrder) {
   }
 }
 
+// The entries of a primary index as pxlib reads it, walking the index file's block chain.
+struct PxIndexEntry {
+  int level;
+  int records;
+  std::string firstKey;  // the key's bytes as stored
+};
+
+std::vector<PxIndexEntry> ReadIndexWithPxlib(const std::filesystem::path& path) {
+  std::vector<PxIndexEntry> result;
+  auto quiet = [](pxdoc_t*, int, const char*, void*) {};
+  pxdoc_t* index = PX_new2(quiet, nullptr, nullptr, nullptr);
+  if (PX_open_file(index, path.c_str()) != 0 || PX_read_primary_index(index) != 0) {
+    ADD_FAILURE() << "pxlib cannot read the index " << path;
+    PX_delete(index);
+    return result;
+  }
+  const auto* entries = static_cast<const pxpindex_t*>(index->px_data);
+  const auto keySize = static_cast<std::size_t>(index->px_head->px_recordsize - 6);
+  for (int i = 0; i < index->px_datalen; ++i) {
+    result.push_back(
+        {entries[i].level, entries[i].numrecords, std::string(entries[i].data, keySize)});
+  }
+  // pxlib leaves the index's entries to its caller.
+  for (int i = 0; i < index->px_datalen; ++i)
+    free(entries[i].data);
+  free(index->px_data);
+  index->px_data = nullptr;
+  PX_delete(index);
+  return result;
+}
+
 // From a few hundred data blocks on the primary index has more than one level. pxlib reads an
 // index file by walking its block chain, as a table: every entry the header counts must be on it.
 TEST(ParadoxPxlib, PxlibReadsOurMultiLevelPrimaryIndex) {
@@ -315,24 +346,62 @@ TEST(ParadoxPxlib, PxlibReadsOurMultiLevelPrimaryIndex) {
     for (int i = 0; i < kRecords; ++i)
       table->appendRecord({Value::Text("code" + std::to_string(100000 + i)), Value::Integer(i)});
   }
-  auto quiet = [](pxdoc_t*, int, const char*, void*) {};
-  pxdoc_t* index = PX_new2(quiet, nullptr, nullptr, nullptr);
-  ASSERT_EQ(PX_open_file(index, (dir / "big.px").c_str()), 0);
-  ASSERT_EQ(PX_read_primary_index(index), 0);
-  const auto* entries = static_cast<const pxpindex_t*>(index->px_data);
   int levels = 0, records = 0;
-  for (int i = 0; i < index->px_datalen; ++i) {
-    levels = std::max(levels, entries[i].level);
-    if (entries[i].level == 1) records += entries[i].numrecords;
+  for (const PxIndexEntry& entry : ReadIndexWithPxlib(dir / "big.px")) {
+    levels = std::max(levels, entry.level);
+    if (entry.level == 1) records += entry.records;
   }
   EXPECT_EQ(levels, 2);
   EXPECT_EQ(records, kRecords);  // what pxlib checks before it uses an index for a table
-  // pxlib leaves the index's entries to its caller.
-  for (int i = 0; i < index->px_datalen; ++i)
-    free(entries[i].data);
-  free(index->px_data);
-  index->px_data = nullptr;
-  PX_delete(index);
+}
+
+// Deletes of the first, a middle and the last record and of whole blocks' records: pxlib reads
+// the records that are left, and the primary index leads to each of the blocks holding them.
+TEST(ParadoxPxlib, PxlibReadsWhatDeletesLeave) {
+  for (const bool keyed : {false, true}) {
+    SCOPED_TRACE(keyed);
+    TempDir dir;
+    const auto path = dir / "del.db";
+    std::vector<int> kept;
+    {
+      auto table = CreateParadoxStorage(
+          path, {Field("Key", FieldType::Integer), Field("Name", FieldType::String, 40)},
+          keyed ? std::vector<IndexDef>{{"", "Key", ixPrimary}} : std::vector<IndexDef>{});
+      for (int k = 0; k < 1000; ++k) {
+        table->appendRecord({Value::Integer(k), Value::Text("name" + std::to_string(k))});
+        kept.push_back(k);
+      }
+      const auto drop = [&](std::size_t position) {
+        table->deleteRecord(position);
+        kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(position));
+      };
+      drop(0);
+      drop(kept.size() - 1);
+      drop(kept.size() / 2);
+      for (int i = 0; i < 300; ++i)  // 92 records fill a block
+        drop(150);
+    }
+    const auto rows = ReadWithPxlib(path);
+    ASSERT_EQ(rows.size(), kept.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      ASSERT_EQ(rows[i][0], std::to_string(kept[i])) << i;
+      ASSERT_EQ(rows[i][1], "name" + std::to_string(kept[i])) << i;
+    }
+    if (!keyed) continue;
+    // One entry per block in key order, its first key and count those of the block.
+    std::size_t first = 0;
+    for (const PxIndexEntry& entry : ReadIndexWithPxlib(dir / "del.px")) {
+      ASSERT_EQ(entry.level, 1);
+      ASSERT_LT(first, kept.size());
+      // The stored long: big-endian with the sign bit flipped.
+      std::uint32_t bits = 0;
+      for (char byte : entry.firstKey)
+        bits = bits << 8 | static_cast<unsigned char>(byte);
+      EXPECT_EQ(static_cast<std::int32_t>(bits ^ 0x80000000u), kept[first]);
+      first += static_cast<std::size_t>(entry.records);
+    }
+    EXPECT_EQ(first, kept.size());
+  }
 }
 
 // A writer appending to a table pxlib made (2 KiB header and blocks) is killed at random moments.

@@ -98,6 +98,7 @@ TEST(TableDamage, ReadAsFarAsItGoesAndRefuseChanges) {
       EXPECT_NE(message.find(c.fault), std::string::npos) << message;
     }
     EXPECT_THROW(table->emptyTable(), TableError);
+    EXPECT_THROW(table->deleteRecord(0), TableError);
     table->flush();
     table.reset();
     EXPECT_EQ(ReadFileBytes(path), damaged);
@@ -131,8 +132,9 @@ void MoveBlocksAfterA2KiBHeader(const std::filesystem::path& path) {
 }
 
 // The child changes the table after a flush (appends that fill new blocks, records moved and
-// rewritten in place) and is killed before the next flush; the files are then torn further, as a
-// kill in the middle of a write could leave them. Opening undoes the whole change.
+// rewritten in place, deletes that empty blocks) and is killed before the next flush; the files are
+// then torn further, as a kill in the middle of a write could leave them. Opening undoes the whole
+// change.
 TEST(TableDamage, AChangeKilledBeforeItsFlushIsUndone) {
   for (const char* file : {"k.db", "k.dbf", "foreign.db"}) {
     SCOPED_TRACE(file);
@@ -151,6 +153,8 @@ TEST(TableDamage, AChangeKilledBeforeItsFlushIsUndone) {
           for (std::size_t p = 0; p < 3000; p += 37)
             table->updateRecord(p, {Value::Integer(paradox ? 100000 + static_cast<int>(p) : 1),
                                     Value::Text("changed")});
+          for (std::size_t i = 0; i < 300; ++i)
+            table->deleteRecord(paradox ? 0 : i * 7);
           if (::write(pipeOut, "!", 1) == 1) ::pause();
         },
         1);
