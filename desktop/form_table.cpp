@@ -18,6 +18,7 @@
 #include "forms/application.h"
 #include "forms/controls.h"
 #include "forms/fonts.h"
+#include "forms/message_box.h"
 #include "forms/message_dialog.h"
 #include "forms/settings_file.h"
 #include "forms/text.h"
@@ -139,9 +140,12 @@ TFormTable::TFormTable(QWidget* parent) : TNoxForm(parent) {
   BBPost_ = MakeButton(this, "BBPost", QStringLiteral("&Store"),
                        QStringLiteral("Stores the corrected record"));
   BBCancel_ = MakeButton(this, "BBCancel", QStringLiteral("Cancel"));
+  BBDeleteRecord_ = MakeButton(this, "BBDeleteRecord", QStringLiteral("&Delete"),
+                               QStringLiteral("Deletes the current record, after asking"));
   BBClose_ = MakeButton(this, "BBClose", QStringLiteral("&Close"));
   Describe(*BBPost_, QString(), QStringLiteral("Stores the corrected record"));
   Describe(*BBCancel_, QString(), QStringLiteral("Drops the changes of the record"));
+  Describe(*BBDeleteRecord_, QString(), QStringLiteral("Deletes the current record, after asking"));
   Describe(*BBClose_, QString(), QStringLiteral("Closes the table window"));
 
   auto* filterRow = new QHBoxLayout;
@@ -157,6 +161,8 @@ TFormTable::TFormTable(QWidget* parent) : TNoxForm(parent) {
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(BBPost_);
   buttons->addWidget(BBCancel_);
+  buttons->addSpacing(16);
+  buttons->addWidget(BBDeleteRecord_);
   buttons->addStretch();
   buttons->addWidget(BBClose_);
   auto* layout = new QVBoxLayout(this);
@@ -168,6 +174,7 @@ TFormTable::TFormTable(QWidget* parent) : TNoxForm(parent) {
   connect(BBFilter_, &QPushButton::clicked, this, [this] { BBFilterClick(); });
   connect(BBPost_, &QPushButton::clicked, this, [this] { BBPostClick(); });
   connect(BBCancel_, &QPushButton::clicked, this, [this] { BBCancelClick(); });
+  connect(BBDeleteRecord_, &QPushButton::clicked, this, [this] { BBDeleteRecordClick(); });
   connect(BBClose_, &QPushButton::clicked, this, &QDialog::close);
   connect(source_, &controls::TNoxDataSource::StateChanged, this, &TFormTable::ShowState);
   connect(source_, &controls::TNoxDataSource::RecordChanged, this, &TFormTable::ShowState);
@@ -261,6 +268,7 @@ void TFormTable::ShowState() {
   const bool editing = source_->Editing();
   BBPost_->setEnabled(editing);
   BBCancel_->setEnabled(editing);
+  BBDeleteRecord_->setEnabled(active && table_.OrderPosition().has_value());
   BBFilter_->setEnabled(active);
   CBFilter_->setEnabled(active);
 }
@@ -279,6 +287,24 @@ bool TFormTable::BBPostClick() {
 void TFormTable::BBCancelClick() {
   source_->Cancel();
   ShowState();
+}
+
+bool TFormTable::BBDeleteRecordClick() {
+  if (!source_->Active() || !table_.OrderPosition()) return false;
+  if (NoxMessageBox(windowTitle(), QStringLiteral("Delete the record?"),
+                    static_cast<int>(SoobchenIcon::Question), kSoobchenSecondButton,
+                    kSoobchenYesNo) != 0) {
+    return false;
+  }
+  bool deleted = true;
+  try {
+    table_.Delete();  // a correction not yet stored goes with it
+  } catch (const tables::TableError& error) {
+    controls::ShowDataError(error);
+    deleted = false;
+  }
+  source_->Resync();
+  return deleted;
 }
 
 bool TFormTable::BBFilterClick() {

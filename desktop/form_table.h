@@ -2,8 +2,8 @@
 // TFormTable: a window on one table, to look at its records and correct them: the records in a
 // lookup list that finds a record as the user types in an indexed column, one data edit per field
 // to change the current record, an engine filter typed into a list-file combo box that keeps the
-// user's filters, and delete with a question. The window opens its own table object, shared, so
-// that other readers stay in; the first stored change takes the table for writing.
+// user's filters, and deleting a record after a question. The window opens its own table object,
+// shared, so that other readers stay in; the first stored change takes the table for writing.
 
 #include <QString>
 #include <filesystem>
@@ -49,6 +49,9 @@ class TFormTable : public TNoxForm {
   // table refuses it.
   bool BBPostClick();
   void BBCancelClick();
+  // Asks first, then deletes the current record; false when the user said No, there is no
+  // record, or the table refused (the error shown, the table unchanged).
+  bool BBDeleteRecordClick();
   // Filters by the expression typed into CBFilter (empty: every record); a working filter is
   // added to the user's list. False, after a message naming the expression, for a faulty one:
   // the records shown stay as they were.
@@ -78,6 +81,7 @@ class TFormTable : public TNoxForm {
   QWidget* PanelFields_ = nullptr;
   QPushButton* BBPost_ = nullptr;
   QPushButton* BBCancel_ = nullptr;
+  QPushButton* BBDeleteRecord_ = nullptr;
   QPushButton* BBClose_ = nullptr;
 };
 

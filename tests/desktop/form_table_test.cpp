@@ -1,6 +1,6 @@
 // The table window opened from the main window: a record corrected in its fields is stored, a
-// refused one is not, filters and the user's filter list, the search on an indexed column, and a
-// conversion that meets a table held by the window.
+// refused one is not, filters and the user's filter list, the search on an indexed column,
+// deleting after a question, and a conversion that meets a table held by the window.
 
 #include "desktop/form_table.h"
 
@@ -222,6 +222,24 @@ TEST_F(FormTableTest, TypingSearchesAnIndexedColumnAndSaysWhenAColumnHasNone) {
   records->PrepareSearch();
   EXPECT_FALSE(noSearch->isHidden());
   EXPECT_FALSE(records->Searchable());
+}
+
+TEST_F(FormTableTest, DeleteAsksFirstAndNoKeepsTheRecord) {
+  Convert();
+  main->TargetTableClick();
+  TFormTable& form = OnlyTableForm();
+  for (const char* answer : {"BtnCancel", "BtnOK"}) {  // No, then Yes
+    SCOPED_TRACE(answer);
+    ASSERT_TRUE(form.DataSource().MoveTo(1));  // code 2
+    DialogAnswerer answers(QString::fromLatin1(answer), QStringLiteral("LblSoob"));
+    EXPECT_EQ(form.BBDeleteRecordClick(), answer == std::string("BtnOK"));
+    ASSERT_EQ(answers.Shown().size(), 1u);
+    EXPECT_EQ(answers.Shown()[0].message, QStringLiteral("Delete the record?"));
+  }
+  EXPECT_EQ(form.Table().RecordCount(), 2u);
+  form.close();
+  main.reset();
+  EXPECT_EQ(Names("CUSTOMER.DB"), "1=Client 1;3=Client 3;");
 }
 
 TEST_F(FormTableTest, ConversionWaitsWhileAWindowHoldsOneOfItsTables) {
