@@ -129,7 +129,7 @@ void TNoxDBGrid::ShowCurrentRecord() {
   const std::optional<int> row = model_.CurrentRow();
   if (!row || model_.columnCount() == 0) return;
   following_ = true;
-  const int column = std::max(currentIndex().column(), 0);
+  const int column = std::min(currentColumn_, model_.columnCount() - 1);
   setCurrentIndex(model_.index(*row, column));
   scrollTo(currentIndex());
   following_ = false;
@@ -229,6 +229,7 @@ void TNoxDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
   // The row's record is read before the view scrolls to it, which may move the model's window.
   const std::optional<std::size_t> position = model_.PositionOfRow(current.row());
   QTableView::currentChanged(current, previous);
+  if (current.isValid()) currentColumn_ = current.column();
   if (following_ || !current.isValid() || current.row() == previous.row()) return;
   TNoxDataSource* source = DataSource();
   if (source == nullptr || !position) return;

@@ -103,6 +103,11 @@ void TNoxLookList::LayOut() {
 // --- Search ---
 
 void TNoxLookList::PrepareSearch() {
+  ChooseSearchIndex();
+  emit SearchPrepared(searchable_);
+}
+
+void TNoxLookList::ChooseSearchIndex() {
   search_.Clear();
   ShowSearchText();
   searchable_ = false;
@@ -201,6 +206,15 @@ void TNoxLookList::keyPressEvent(QKeyEvent* event) {
 void TNoxLookList::focusInEvent(QFocusEvent* event) {
   TNoxDBGrid::focusInEvent(event);
   PrepareSearch();
+}
+
+void TNoxLookList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  TNoxDBGrid::currentChanged(current, previous);
+  // Another column searches its own field.
+  if (hasFocus() && current.isValid() && previous.isValid() &&
+      current.column() != previous.column()) {
+    PrepareSearch();
+  }
 }
 
 void TNoxLookList::resizeEvent(QResizeEvent* event) {

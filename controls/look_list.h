@@ -57,18 +57,27 @@ class TNoxLookList : public TNoxDBGrid {
   void LayOut();
   const TIncrementalSearch& Search() const { return search_; }
   QLabel& SearchLabel() { return *searchLabel_; }
-  // Chooses the search index for the current column, as gaining the focus does.
+  // Chooses the search index for the current column, as gaining the focus and moving to another
+  // column do.
   void PrepareSearch();
+  // An index begins with the current column's field: typing searches it.
+  bool Searchable() const { return searchable_; }
+
+ signals:
+  // PrepareSearch chose (or found no) index for the current column.
+  void SearchPrepared(bool searchable);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void resizeEvent(QResizeEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
   TNoxDataSource* ShownSource() const;
   std::vector<std::string> ShownFields() const;
+  void ChooseSearchIndex();
   void ShowSearchText();
   void RowChosen();
 

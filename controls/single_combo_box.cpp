@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "forms/controls.h"
+
 namespace nox::controls {
 namespace {
 
@@ -32,6 +34,8 @@ TNoxRunComponentRunComboForm_PNU::TNoxRunComponentRunComboForm_PNU(TNoxSingleCom
   setObjectName(QStringLiteral("NoxRunComponentRunComboForm_PNU"));
   setFrameShape(QFrame::Box);
   list_->setObjectName(QStringLiteral("List"));
+  forms::Describe(*list_, QStringLiteral("Choices"),
+                  QStringLiteral("The choices; a click or Enter takes one"));
   list_->setUniformItemSizes(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->installEventFilter(this);
@@ -101,6 +105,8 @@ TNoxSingleComboBox::TNoxSingleComboBox(QWidget* parent)
       button_(new QToolButton(this)),
       listWindow_(new TNoxRunComponentRunComboForm_PNU(*this)) {
   button_->setObjectName(QStringLiteral("Button"));
+  forms::Describe(*button_, QStringLiteral("Open the list"),
+                  QStringLiteral("Opens the list of choices"));
   button_->setArrowType(Qt::DownArrow);
   button_->setFocusPolicy(Qt::NoFocus);
   button_->setCursor(Qt::ArrowCursor);

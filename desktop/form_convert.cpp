@@ -230,6 +230,7 @@ void TFormConvert::SetCaption() {
 
 void TFormConvert::BBConvertClick() {
   if (run_ == nullptr || !run_->Described()) return;
+  if (hooks_.mayStart && !hooks_.mayStart()) return;
   run_->Start();
   Refresh();
 }

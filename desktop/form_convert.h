@@ -37,6 +37,8 @@ struct FormConvertHooks {
   std::function<void(std::string_view text)> poke;
   // The description's FILES or OPTIONS section is malformed; the text is the error shown.
   std::function<void(std::string_view error)> descriptionError;
+  // Convert was pressed: false, after a message, when the run may not start now.
+  std::function<bool()> mayStart;
   // Automatic mode, two seconds after the run started by itself: hide the main window.
   std::function<void()> hideMainWindow;
   // Automatic mode, after completion or Close: show the main window and start its close timer.

@@ -22,7 +22,6 @@
 namespace nox::forms {
 namespace {
 
-const QString kTablesFilter = QStringLiteral("Tables (*.db;*.dbf)|*.db;*.dbf");
 // The core keeps paths in the description's code page; a name it cannot write is refused whole.
 constexpr std::string_view kUnwritablePath =
     "The name of the chosen file holds characters that Windows-1257 cannot write.";
@@ -110,7 +109,7 @@ void TFormNew::Browse(Side& side, Side& other, const char* dialogName, const QSt
   spec.kind = FileDialogSpec::Kind::Open;
   spec.title = title;
   spec.name = QString::fromLatin1(dialogName);
-  spec.filter = kTablesFilter;
+  spec.filter = QString::fromLatin1(kTablesFilter);
   spec.fileName = FromDataText(side.fileName);
   const std::optional<QString> chosen = RunFileDialog(this, spec);
   if (!chosen) return;

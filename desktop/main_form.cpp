@@ -21,18 +21,22 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <utility>
 
 #include "convert/conversion_run.h"
+#include "convert/key_violations.h"
 #include "convert/run_status.h"
 #include "desktop/form_about.h"
 #include "desktop/form_conv_options.h"
 #include "desktop/form_func.h"
 #include "desktop/form_memo.h"
 #include "desktop/form_new.h"
+#include "desktop/form_table.h"
 #include "desktop/form_view.h"
+#include "forms/application.h"
 #include "forms/beeper.h"
 #include "forms/controls.h"
 #include "forms/double_click.h"
@@ -409,6 +413,15 @@ void TMainForm::BuildMenu() {
                           &TMainForm::ChangeBasesClick);
   ViewINIfile1_ = addItem(options, "ViewINIfile1", QStringLiteral("&View INI file"),
                           &TMainForm::ViewIniFileClick);
+  QMenu* tables = addMenu("Tables1", QStringLiteral("&Tables"));
+  SourceTable1_ = addItem(tables, "SourceTable1", QStringLiteral("&Source table"),
+                          &TMainForm::SourceTableClick);
+  TargetTable1_ = addItem(tables, "TargetTable1", QStringLiteral("&Target table"),
+                          &TMainForm::TargetTableClick);
+  KeyViolTable1_ = addItem(tables, "KeyViolTable1", QStringLiteral("&Key-violation table"),
+                           &TMainForm::KeyViolTableClick);
+  tables->addSeparator();
+  addItem(tables, "OtherTable1", QStringLiteral("&Other table..."), &TMainForm::OtherTableClick);
   QMenu* help = addMenu("HelpMenu", QStringLiteral("&Help"));
   addItem(help, "Help1", QStringLiteral("&Help"), &TMainForm::HelpClick);
   addItem(help, "FormulaWizard1", QStringLiteral("&Formula Wizard"),
@@ -465,6 +478,7 @@ void TMainForm::ProcessLink() {
 
 void TMainForm::CreateFormConvert() {
   FormConvertHooks hooks;
+  hooks.mayStart = [this] { return MayStartRun(); };
   hooks.inputs = [this] {
     convert::ConversionInputs inputs = convert::WorkspaceInputs(workspace_);
     inputs.messageName =
@@ -541,10 +555,18 @@ void TMainForm::FormClose(CloseAction& action) {
     action = CloseAction::caNone;
     return;
   }
+  // A table window stores its correction as it closes; one the table refuses keeps it open.
+  for (TFormTable* form : TableForms()) {
+    if (!form->close()) {
+      action = CloseAction::caNone;
+      return;
+    }
+  }
   if (workspace_.DdeLink && link_) link_->Send(link::kProgramDestroySuffix);
 }
 
 void TMainForm::FormDestroy() {
+  tableForms_.clear();
   TimerNew_->stop();
   TimerPause_->stop();
   if (workspace_.DdeLink && link_) {
@@ -719,6 +741,144 @@ void TMainForm::AboutClick() {
   RunModal(*form);
 }
 
+// --- Table windows ---
+
+namespace {
+
+bool SameTableFile(const std::filesystem::path& one, const std::filesystem::path& other) {
+  std::error_code error;
+  return std::filesystem::equivalent(one, other, error);
+}
+
+// The workspace takes back the tables it let go of, unless it has opened others meanwhile.
+void TakeBack(const std::vector<tables::TTable*>& released, const std::filesystem::path& path) {
+  for (tables::TTable* table : released) {
+    if (!table->Active() && SameTableFile(table->FilePath(), path)) {
+      RunReported([table] { table->Open(); });
+    }
+  }
+}
+
+// The key-violation table of the description's target, named as the run names it.
+void NameKeyViolations(const convert::Workspace& workspace, tables::TTable& keyViolations) {
+  convert::NameKeyViolationTable(keyViolations, workspace.TableTarget.DatabaseName(),
+                                 workspace.TableTarget.TableName());
+}
+
+}  // namespace
+
+void TMainForm::SourceTableClick() {
+  OpenTableForm(workspace_.TableSource.DatabaseName(), workspace_.TableSource.TableName());
+}
+
+void TMainForm::TargetTableClick() {
+  OpenTableForm(workspace_.TableTarget.DatabaseName(), workspace_.TableTarget.TableName());
+}
+
+void TMainForm::KeyViolTableClick() {
+  tables::TTable keyViolations;
+  NameKeyViolations(workspace_, keyViolations);
+  OpenTableForm(keyViolations.DatabaseName(), keyViolations.TableName());
+}
+
+void TMainForm::OtherTableClick() {
+  FileDialogSpec spec;
+  spec.kind = FileDialogSpec::Kind::Open;
+  spec.title = QStringLiteral("Open Table");
+  spec.name = QStringLiteral("OpenTableDialog");
+  spec.filter = QString::fromLatin1(kTablesFilter);
+  spec.fileName = QStringLiteral("*.db");
+  if (const std::optional<QString> path = RunFileDialog(this, spec)) {
+    const std::string chosen = DataPath(*path);
+    OpenTableForm(std::string(convert::DirectoryPart(chosen)),
+                  std::string(convert::FileNamePart(chosen)));
+  }
+}
+
+std::vector<TFormTable*> TMainForm::TableForms() const {
+  std::vector<TFormTable*> forms;
+  for (const HeldTable& held : tableForms_)
+    forms.push_back(held.form.get());
+  return forms;
+}
+
+void TMainForm::OpenTableForm(const std::string& databaseName, const std::string& tableName) {
+  tables::TTable named;
+  named.SetDatabaseName(databaseName);
+  named.SetTableName(tableName);
+  const std::filesystem::path path = named.FilePath();
+  // One window per table: two would keep each other from storing.
+  for (const HeldTable& held : tableForms_) {
+    if (SameTableFile(held.path, path)) {
+      held.form->raise();
+      held.form->activateWindow();
+      return;
+    }
+  }
+  // The workspace's shared lock would keep the window from storing a correction: it lets go of
+  // the table meanwhile, but never under a running conversion.
+  HeldTable held{nullptr, path, {}};
+  for (tables::TTable* table :
+       {&workspace_.TableSource, &workspace_.TableTarget, &workspace_.TableKeyViol}) {
+    if (table->Active() && SameTableFile(table->FilePath(), path)) held.released.push_back(table);
+  }
+  if (!held.released.empty() && formConvert_->Run() != nullptr &&
+      formConvert_->Run()->IsRunning()) {
+    NoxMessageDlg(QStringLiteral("The table '%1' is in use by the conversion: open it when the "
+                                 "conversion has ended.")
+                      .arg(FromDataText(tableName)),
+                  QString(), MsgDlgType::Error, 0, kButtonsOk);
+    return;
+  }
+  for (tables::TTable* table : held.released) {
+    if (!RunReported([table] { table->Close(); })) {
+      TakeBack(held.released, path);
+      return;
+    }
+  }
+  held.form = CreateForm<TFormTable>();
+  if (!held.form->OpenTable(databaseName, tableName)) {
+    held.form.reset();
+    TakeBack(held.released, path);
+    return;
+  }
+  TFormTable* form = held.form.get();
+  connect(form, &QDialog::finished, this, [this, form] { TableFormClosed(form); });
+  tableForms_.push_back(std::move(held));
+  form->show();
+}
+
+void TMainForm::TableFormClosed(const TFormTable* form) {
+  const auto at = std::find_if(tableForms_.begin(), tableForms_.end(),
+                               [form](const HeldTable& held) { return held.form.get() == form; });
+  if (at == tableForms_.end()) return;
+  HeldTable held = std::move(*at);
+  tableForms_.erase(at);
+  // The window lets go of its table first (it is within its own signal: deleted later).
+  TFormTable* closing = held.form.release();
+  closing->RunDestroy();
+  closing->deleteLater();
+  TakeBack(held.released, held.path);
+}
+
+bool TMainForm::MayStartRun() const {
+  tables::TTable keyViolations;
+  NameKeyViolations(workspace_, keyViolations);
+  for (const HeldTable& held : tableForms_) {
+    for (const tables::TTable* table : {&workspace_.TableSource, &workspace_.TableTarget,
+                                        static_cast<const tables::TTable*>(&keyViolations)}) {
+      if (SameTableFile(table->FilePath(), held.path)) {
+        NoxMessageDlg(QStringLiteral("The table '%1' is open in a table window: close that "
+                                     "window before converting.")
+                          .arg(FromDataText(table->TableName())),
+                      QString(), MsgDlgType::Error, 0, kButtonsOk);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // --- Lists, relation buttons and displays ---
 
 void TMainForm::SGSourceClick(int row) {
@@ -836,6 +996,9 @@ void TMainForm::ShowWorkspace() {
   Convertationoptions1_->setEnabled(commands.convertationOptions);
   Changebases1_->setEnabled(commands.changeBases);
   ViewINIfile1_->setEnabled(commands.viewIniFile);
+  // The description's tables are there once both field lists are.
+  for (QAction* table : {SourceTable1_, TargetTable1_, KeyViolTable1_})
+    table->setEnabled(ws.SGSource.enabled && ws.SGTarget.enabled);
   SBSave_->setEnabled(commands.sbSave);
   SBConvert_->setEnabled(commands.sbConvert);
 

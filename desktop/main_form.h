@@ -4,6 +4,7 @@
 // window, shows the workspace's state and calls its operations from the handlers of its lists,
 // buttons, menus and timers. Every handler ends by showing the workspace afresh (ShowWorkspace).
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@ class QToolButton;
 namespace nox::forms {
 
 class NoxBeeper;
+class TFormTable;
 
 // Whether the command line asks for an automatic run: "AUTO", in any letter case, after the
 // description. Such a run has nobody to click a dialog away: its messages go to standard error.
@@ -78,6 +80,15 @@ class TMainForm : public TNoxForm {
   void HelpClick();
   void FormulaWizardClick();
   void AboutClick();
+  // The table windows: the description's source, target and key-violation table, or any table
+  // chosen in a file dialog. While a window shows a table the workspace holds, the workspace lets
+  // go of it (so that the window can store corrections) and takes it back when the window closes.
+  void SourceTableClick();
+  void TargetTableClick();
+  void KeyViolTableClick();
+  void OtherTableClick();
+  // The table windows open now, in the order they were opened.
+  std::vector<TFormTable*> TableForms() const;
 
   // --- Lists, relation buttons and displays ---
   void SGSourceClick(int row);
@@ -125,6 +136,10 @@ class TMainForm : public TNoxForm {
   // under it, it becomes the top row (or, with `asRow`, that visible row counted from 0).
   static void ScrollTo(QTableWidget& grid, int row, int below, int asRow = 0);
   std::string UpperArgument(std::size_t index) const;
+  void OpenTableForm(const std::string& databaseName, const std::string& tableName);
+  void TableFormClosed(const TFormTable* form);
+  // False, after a message naming it, while a table window holds one of the run's tables.
+  bool MayStartRun() const;
 
   MainFormStart start_;
   convert::Workspace workspace_;
@@ -165,6 +180,17 @@ class TMainForm : public TNoxForm {
   QLineEdit* EditFilter_ = nullptr;
   QTimer* TimerNew_ = nullptr;
   QTimer* TimerPause_ = nullptr;
+  QAction* SourceTable1_ = nullptr;
+  QAction* TargetTable1_ = nullptr;
+  QAction* KeyViolTable1_ = nullptr;
+
+  // A table window and the workspace's tables it holds (closed while it is open).
+  struct HeldTable {
+    FormPtr<TFormTable> form;
+    std::filesystem::path path;
+    std::vector<tables::TTable*> released;
+  };
+  std::vector<HeldTable> tableForms_;  // last: the windows go before the workspace
 };
 
 }  // namespace nox::forms

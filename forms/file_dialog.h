@@ -9,6 +9,9 @@
 
 namespace nox::forms {
 
+// The filter of the dialogs that choose a table.
+inline constexpr const char* kTablesFilter = "Tables (*.db;*.dbf)|*.db;*.dbf";
+
 struct FileDialogSpec {
   enum class Kind { Open, Save };
   Kind kind = Kind::Open;

@@ -135,7 +135,7 @@ int InterfaceSettings::CharSet(LanguageClass which) const {
   return kBalticCharSet;
 }
 
-TranslationDirDefaults DefaultTranslationDirs() {
+std::filesystem::path UserDataDirectory() {
   std::filesystem::path data;
   // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
   if (const char* xdg = std::getenv("XDG_DATA_HOME");
@@ -146,7 +146,11 @@ TranslationDirDefaults DefaultTranslationDirs() {
   } else {
     data = std::filesystem::path(".local") / "share";
   }
-  return {data / "nox" / "LangUpd", "/usr/local/share/nox/LangUpd"};
+  return data / "nox";
+}
+
+TranslationDirDefaults DefaultTranslationDirs() {
+  return {UserDataDirectory() / "LangUpd", "/usr/local/share/nox/LangUpd"};
 }
 
 void ReadSettingsEntries(const NameValueList& file, const TranslationDirDefaults& defaults,

@@ -63,7 +63,9 @@ struct TranslationDirDefaults {
   std::filesystem::path dirForTransl;  // created, with its parents, when taken
   std::string dirForSysTransl;         // kept only
 };
-// This platform's defaults: $XDG_DATA_HOME (else ~/.local/share) + "nox/LangUpd", and
+// The folder of the user's own data: $XDG_DATA_HOME (else ~/.local/share) + "nox".
+std::filesystem::path UserDataDirectory();
+// This platform's defaults: the user's data folder + "LangUpd", and
 // "/usr/local/share/nox/LangUpd" for the system translations.
 TranslationDirDefaults DefaultTranslationDirs();
 

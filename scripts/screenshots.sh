@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, and pictures the desktop program's windows on the bundled example under a
 # virtual X display with a window manager: docs/main-window.png, docs/field-settings.png,
-# docs/formula-editor.png, docs/options-dialog.png, docs/conversion-window.png and
-# docs/calculator.png in English, the main window in Latvian and Russian,
+# docs/formula-editor.png, docs/options-dialog.png, docs/conversion-window.png,
+# docs/table-window.png and docs/calculator.png in English, the main window in Latvian and Russian,
 # docs/main-window-lv.png and docs/main-window-ru.png, and the control gallery, docs/gallery.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

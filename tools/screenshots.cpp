@@ -1,6 +1,7 @@
 // Draws the desktop program's main windows on the bundled example and saves pictures of them for
 // the documentation: the main window, the field settings editor over it, the formula editor, the
-// options dialog, the conversion window after a run and the calculator. It drives the real windows
+// options dialog, the conversion window after a run, the table window on the target and the
+// calculator. It drives the real windows
 // through the same handlers the user's clicks call; modal dialogs are pictured and then cancelled
 // through the dialog hook. Each picture is taken from the screen, so that under a window manager it
 // shows the window's frame and title bar as a user sees them. The windows are translated as the
@@ -27,8 +28,10 @@
 #include <string>
 
 #include "calc/form_calcul.h"
+#include "controls/data_source.h"
 #include "controls/lookup_combo.h"
 #include "desktop/form_convert.h"
+#include "desktop/form_table.h"
 #include "desktop/main_form.h"
 #include "examples/gallery/example_copy.h"
 #include "examples/gallery/form_controls.h"
@@ -197,6 +200,14 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   ok = ok && Save(formConvert, output, QStringLiteral("conversion-window.png"));
   formConvert.hide();
+
+  // The target in the table window, its third record current.
+  mainForm->TargetTableClick();
+  if (mainForm->TableForms().empty()) return 1;
+  TFormTable& table = *mainForm->TableForms().front();
+  table.DataSource().MoveTo(2);
+  ok = Save(table, output, QStringLiteral("table-window.png")) && ok;
+  table.close();
 
   // The calculator as opened from a field holding 100: stored in memory, then 1250 * 0.08 typed.
   auto calculator = CreateForm<nox::calc::TFormCalcul>();

@@ -24,6 +24,7 @@
 #include "desktop/form_func.h"
 #include "desktop/form_memo.h"
 #include "desktop/form_new.h"
+#include "desktop/form_table.h"
 #include "desktop/form_view.h"
 #include "desktop/main_form.h"
 
@@ -94,6 +95,7 @@ TEST(AccessibilityTest, EveryControlHasANameAndADescription) {
       {"wizard", [&] { return CreateForm<TFormMemo>(workspace, nullptr, nullptr); }},
       {"view", [&] { return CreateForm<TFormView>(text); }},
       {"about", [] { return CreateForm<TFormAbout>(); }},
+      {"table", [] { return CreateForm<TFormTable>(); }},
   };
   for (const auto& [what, make] : windows) {
     SCOPED_TRACE(what);

@@ -29,6 +29,7 @@
 #include "desktop/form_func.h"
 #include "desktop/form_memo.h"
 #include "desktop/form_new.h"
+#include "desktop/form_table.h"
 #include "desktop/form_view.h"
 #include "desktop/main_form.h"
 #include "forms/file_dialog.h"
@@ -94,14 +95,28 @@ TEST(Translations, EveryEntryHoldsThreeTextsEachInItsLanguagesCodePage) {
   }
 }
 
+bool HasMessageList(const QObject& object) {
+  return object.metaObject()->indexOfProperty("Messages") >= 0;
+}
+
 // The keys that the translation of a window looks up for the texts it has: its caption, and the
 // name (or "Hint_" + name) of every control, menu and menu item with a text or a hint. A text
-// without a name could not be translated at all.
+// without a name could not be translated at all. A list-file combo box's own texts (its pop-up
+// menu, questions and messages) come from its message list.
 void CollectKeys(const QWidget& window, std::set<std::string>& keys) {
   if (!window.windowTitle().isEmpty()) keys.insert(Upper(window.objectName().section(u'_', 0, 0)));
   for (const QObject* child : window.findChildren<QObject*>()) {
     const QString name = child->objectName();
     if (name.startsWith(QStringLiteral("qt_"))) continue;  // Qt's own parts
+    if (HasMessageList(*child)) {
+      for (const char* key : kComboMessageKeys)
+        keys.insert(Upper(QString::fromLatin1(key)));
+    }
+    bool inCombo = false;
+    for (const QObject* parent = child->parent(); parent != nullptr && parent != &window;
+         parent = parent->parent())
+      inCombo = inCombo || HasMessageList(*parent);
+    if (inCombo) continue;
     QString text;
     if (const auto* label = qobject_cast<const QLabel*>(child)) text = label->text();
     if (const auto* button = qobject_cast<const QAbstractButton*>(child)) text = button->text();
@@ -142,6 +157,7 @@ TEST(Translations, CoverEveryTextOfEveryWindow) {
   dialogs.push_back(CreateForm<TFormPres>());
   dialogs.push_back(CreateForm<calc::TFormCalcul>());
   dialogs.push_back(CreateForm<TFormSettings>());
+  dialogs.push_back(CreateForm<TFormTable>());
 
   std::set<std::string> needed;
   CollectKeys(*main, needed);
@@ -158,6 +174,7 @@ TEST(Translations, CoverEveryTextOfEveryWindow) {
     });
     main->OpenClick();
     main->SaveAsClick();
+    main->OtherTableClick();
     for (const char* browse : {"BtnSource", "BtnTarget"})
       dialogs.front()->findChild<QPushButton*>(QString::fromLatin1(browse))->click();
   }
