@@ -66,7 +66,8 @@ class Choices {
   std::size_t at_ = 0;
 };
 
-// A formula from the grammar: values (fields, numbers, texts, lists, unknown names), unary minus
+// A formula from the grammar: values (fields, numbers, texts, lists, unknown names, numbers no
+// double or no 32-bit integer holds), unary minus
 // after "(", arithmetic, comparisons, logic in both spellings, negation, parentheses and calls of
 // the built-in functions with up to five arguments.
 inline std::string Formula(Choices& choices, int depth = 0) {
@@ -93,7 +94,9 @@ inline std::string Formula(Choices& choices, int depth = 0) {
                                                 "[1;2;3]",
                                                 "'x;y'",
                                                 "\"Q\"",
-                                                "100000"};
+                                                "100000",
+                                                "1E400",
+                                                "3000000000"};
   static constexpr std::string_view kOperators[] = {
       "+", "-", "*", "/", ">", "<", "=", ">=", "<=", "<>", "#", "&", "^", " and ", " .or. ", "!="};
   const std::size_t shape = depth >= 4 ? 0 : choices.Pick(8);

@@ -119,7 +119,9 @@ const Value& TField::GetValue() const {
   return table_->FieldValue(index_);
 }
 void TField::SetValue(const Value& value) {
-  table_->AssignField(index_, ConvertForField(Def(), value));
+  // A value the field holds as it is would only be copied by converting it.
+  const FieldDef& def = Def();
+  table_->AssignField(index_, HoldsFieldValue(def, value) ? value : ConvertForField(def, value));
 }
 std::string TField::AsString() const {
   return FieldValueText(Def().type, GetValue());
