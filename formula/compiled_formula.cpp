@@ -1,6 +1,7 @@
 #include "formula/compiled_formula.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -14,6 +15,7 @@
 #include "formula/calculator.h"
 #include "formula/function_library.h"
 #include "host/host_formats.h"
+#include "host/number_format.h"
 #include "tables/table.h"
 
 namespace nox::formula {
@@ -69,16 +71,20 @@ struct ReplayProgram {
 // owned, or a whole number whose text is written only when something reads it. A number already
 // read (a literal's, a whole number's) is kept beside it.
 struct ReplaySlot {
-  enum class Form : std::uint8_t { View, Owned, Whole };
+  enum class Form : std::uint8_t { View, Owned, Whole, Real };
   Form form = Form::View;
   std::string_view view;
   std::string owned;
   bool numberKnown = false;
   NumberOperand number;
+  double real = 0;  // Form::Real
 
   std::string_view Text() {
     if (form == Form::Whole) {
       owned = WholeNumberText(static_cast<std::int32_t>(number.value));
+      form = Form::Owned;
+    } else if (form == Form::Real) {
+      owned = host::FloatToText(real);
       form = Form::Owned;
     }
     return form == Form::Owned ? std::string_view(owned) : view;
@@ -97,6 +103,13 @@ struct ReplaySlot {
     form = Form::Whole;
     numberKnown = true;
     number = {static_cast<long double>(value), 0};
+  }
+  // A float field's value whose text is known to read back as the value with `decimals`.
+  void SetReal(double value, NumberOperand read) {
+    form = Form::Real;
+    real = value;
+    numberKnown = true;
+    number = read;
   }
   NumberOperand Number(Tag tag) { return numberKnown ? number : ReadNumberOperand(Text(), tag); }
 };
@@ -225,10 +238,39 @@ std::vector<ReplaySlot> InitialSlots(const ReplayProgram& program) {
   return slots;
 }
 
+// What the rules read from the text a float field gives, without writing the text: a value of
+// at most 15 significant digits written without exponent (from 0.0001 to below 1E15) is the
+// double nearest to the decimal m / 10^k of its fewest decimals k, which is then exactly the
+// text, as a double is within a tenth of the 15th digit's half of the decimal it is nearest to.
+// Nothing for other values.
+std::optional<NumberOperand> ShortDecimal(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  if (value == 0) return NumberOperand{0, 0};  // written "0", read back without its sign
+  constexpr int kMostDecimals = 19;            // 15 digits from the fourth decimal on
+  constexpr double kDigitsLimit = 1e15;        // 15 significant digits
+  const double magnitude = std::fabs(value);
+  if (magnitude >= kDigitsLimit || magnitude < 1e-5) return std::nullopt;
+  double scale = 1;
+  for (int k = 0; k <= kMostDecimals; ++k, scale *= 10) {
+    const double digits = std::nearbyint(magnitude * scale);
+    if (digits >= kDigitsLimit) return std::nullopt;
+    if (digits / scale != magnitude) continue;
+    if (digits * 1e4 < scale) return std::nullopt;  // below 0.0001: written with an exponent
+    return NumberOperand{value, k};
+  }
+  return std::nullopt;
+}
+
 // The value the calculator reads from a field, in the slot: a whole number as the number, a
-// stored text where it is.
+// float as the number when its text is known to read back as it, a stored text where it is.
 void LoadField(ReplaySlot& slot, const tables::TField& field, Tag tag) {
   const tables::Value& value = field.GetValue();
+  if (tag == Tag::ParR && value.kind() == tables::Value::Kind::Float) {
+    if (const std::optional<NumberOperand> read = ShortDecimal(value.number())) {
+      slot.SetReal(value.number(), *read);
+      return;
+    }
+  }
   if (tag == Tag::Par && value.kind() == tables::Value::Kind::Integer &&
       value.integer() >= std::numeric_limits<std::int32_t>::min() &&
       value.integer() <= std::numeric_limits<std::int32_t>::max()) {

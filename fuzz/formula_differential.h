@@ -1,7 +1,8 @@
 #pragma once
 // The differential check of compiled formulas, shared by their test and their fuzz target:
 // formulas generated from the language's grammar over a table whose records are chosen to make
-// the data decide tags (whole and broken quotients, IF branches, empty fields, division by zero),
+// the data decide tags (whole and broken quotients, IF branches, empty fields, division by zero)
+// and to give floats of every written form (exponents, 15 digits, short fractions),
 // each calculated by the calculator and by a compiled formula record after record; the two must
 // agree on value, tag, error and messages.
 
@@ -47,6 +48,10 @@ inline std::vector<tables::Record> Records() {
        Value::Null(), Value::Text("")},
       {Value::Text("Berzins"), Value::Integer(2147483647), Value::Integer(3), Value::Float(0.1),
        day(2000, 1, 1), Value::Boolean(false), Value::Text("1.5")},
+      {Value::Text("Kalnins"), Value::Integer(0), Value::Integer(-4), Value::Float(0.00001),
+       day(1900, 1, 1), Value::Boolean(true), Value::Text("x")},
+      {Value::Text("Liepa"), Value::Integer(-2147483647), Value::Integer(3),
+       Value::Float(999999999.999999), day(2026, 12, 9), Value::Boolean(false), Value::Text("3")},
   };
 }
 
