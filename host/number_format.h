@@ -20,4 +20,9 @@ std::string FloatToText(long double value);
 std::optional<long double> ParseFloat(std::string_view text, char decimalSeparator);
 std::optional<long double> TextToFloat(std::string_view text);  // with the host's separator
 
+// A plain decimal of up to 15 digits written with "." ("-123.45", no blanks, no exponent), read
+// at once: the digits and the power of ten are exact doubles, so one division rounds exactly as
+// a full reading would. False for any other form.
+bool ReadPlainDecimal(std::string_view text, double& number);
+
 }  // namespace nox::host

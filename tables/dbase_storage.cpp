@@ -27,6 +27,7 @@
 
 #include "host/date_time.h"
 #include "host/messages.h"
+#include "host/number_format.h"
 #include "tables/dbase_io.h"
 #include "tables/dbase_memo.h"
 #include "tables/file_lock.h"
@@ -133,36 +134,6 @@ std::optional<host::CivilDate> DateOfDigits(const char* p) {
                              digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]};
   if (!host::IsValidDate(date)) return std::nullopt;
   return date;
-}
-
-// A plain decimal of up to 15 digits ("-123.45"): the digits and the power of ten are exact
-// doubles, so one division rounds exactly as a full reading would. False for any other form.
-bool ReadPlainDecimal(std::string_view text, double& number) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::size_t i = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (negative) ++i;
-  std::uint64_t digits = 0;
-  int count = 0;
-  int fraction = -1;  // digits after the point; -1 without a point
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      if (++count > 15) return false;
-      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-      if (fraction >= 0) ++fraction;
-    } else if (c == '.' && fraction < 0 && count > 0) {
-      fraction = 0;
-    } else {
-      return false;
-    }
-  }
-  if (count == 0 || fraction == 0) return false;
-  double value = static_cast<double>(digits);
-  if (fraction > 0) value /= kPowers[fraction];
-  number = negative ? -value : value;
-  return true;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -725,7 +696,7 @@ bool DbaseStorage::readsWithoutError(std::size_t index, const char* record) cons
       if (text.empty() || text.front() == '*') return true;
       if (text.front() == '+') text.remove_prefix(1);
       double number = 0;
-      return ReadPlainDecimal(text, number);
+      return host::ReadPlainDecimal(text, number);
     }
     case Codec::Date:
       return IsBlank(bytes) || bytes == "00000000" || DateOfDigits(p).has_value();
@@ -770,7 +741,7 @@ void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out
         }
       }
       double number = 0;
-      if (!ReadPlainDecimal(text, number)) {
+      if (!host::ReadPlainDecimal(text, number)) {
         auto result = std::from_chars(text.data(), end, number);
         if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number)) {
           invalid("number");
