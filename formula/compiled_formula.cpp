@@ -375,8 +375,14 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
   }
   if (program.remaining.size() == 1) {
     lastTag_ = program.remainingTags.front();
-    value =
-        TokenValue(slots_[program.remaining.front()].Text(), lastTag_, separator.HostSeparator());
+    ReplaySlot& last = slots_[program.remaining.front()];
+    const std::string_view text = last.Text();
+    if (last.form == ReplaySlot::Form::Owned && lastTag_ != Tag::ParR) {
+      // The value's text as it stands; a replay writes the slot again before reading it.
+      value = std::move(last.owned);
+    } else {
+      value = TokenValue(text, lastTag_, separator.HostSeparator());
+    }
     return true;
   }
   lastTag_ = Tag::Empty;
