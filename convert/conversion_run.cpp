@@ -358,23 +358,29 @@ bool ConversionRun::Start() {
 
 // --- Batches ---
 
-tables::Value ConversionRun::RelationValue(PreparedRelation& relation) {
+// The value is assigned in place: a text keeps the storage of the previous record's.
+void ConversionRun::RelationValue(PreparedRelation& relation, tables::Value& value) {
   tables::TTable& source = *inputs_.source;
   if (relation.isFormula) {
     std::string text = relation.formula->Calculate(&source, inputs_.window);
     if (latvianOption_) text = formula::LatvianDosToWin(text);
-    return tables::Value::Text(std::move(text));
+    value = tables::Value::Text(std::move(text));
+    return;
   }
-  const tables::Value& value = source.Fields(relation.sourceIndex).GetValue();
-  return latvianOption_ ? formula::LatvianDosToWin(value) : value;
+  const tables::Value& stored = source.Fields(relation.sourceIndex).GetValue();
+  if (latvianOption_) {
+    value = formula::LatvianDosToWin(stored);
+  } else {
+    value = stored;
+  }
 }
 
 void ConversionRun::FillRecord() {
   tables::TTable& target = *inputs_.target;
   for (std::size_t i = 0; i < relations_.size(); ++i) {
     PreparedRelation& relation = relations_[i];
-    values_[i] = RelationValue(relation);
-    const tables::Value& value = values_[i];
+    tables::Value& value = values_[i];
+    RelationValue(relation, value);
     if (relation.isFormula && relation.dateTarget && value.kind() == tables::Value::Kind::Text &&
         value.text() == kNoDate) {
       continue;

@@ -186,7 +186,7 @@ class ConversionRun {
   bool FlushTables();
   bool ProcessRecord();  // false ends the tick
   void FillRecord();
-  tables::Value RelationValue(PreparedRelation& relation);
+  void RelationValue(PreparedRelation& relation, tables::Value& value);
   void BatchEnd();
   void Complete();
   void Fail(std::string text, RunFailure failure = RunFailure::Error);

@@ -555,47 +555,84 @@ std::string FieldText(const tables::TField& field, Tag tag) {
   return tag == Tag::Date ? host::DateTimeToHostText(field.AsDateTime()) : field.AsString();
 }
 
+NumberOperand ReadNumberOperand(std::string_view text, Tag tag) {
+  return {ReadNumber(text, tag), DecimalPlaces(text)};
+}
+
+bool IsNumberRule(OperatorRule rule, Tag left, Tag right) {
+  switch (rule) {
+    case OperatorRule::IntegerProduct:
+    case OperatorRule::RealProduct:
+    case OperatorRule::Quotient:
+    case OperatorRule::RealSum:
+    case OperatorRule::IntegerSum:
+      return true;
+    case OperatorRule::Comparison:
+      return IsNumber(left) && IsNumber(right);
+    default:
+      return false;
+  }
+}
+
+std::string WholeNumberText(std::int32_t value) {
+  return IntegerText(value);
+}
+
+NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag rightTag,
+                                NumberOperand left, NumberOperand right) {
+  const auto whole = [](std::int64_t value) {
+    return NumberRuleValue{{}, Tag::Par, true, static_cast<std::int32_t>(value)};  // wraps around
+  };
+  const auto real = [](int decimals, long double value) {
+    return NumberRuleValue{CheckedRoundedText(decimals, value), Tag::ParR, false, 0};
+  };
+  // "Par" operands hold 32-bit values, which long double carries exactly.
+  const auto integer = [](const NumberOperand& operand) {
+    return static_cast<std::int64_t>(operand.value);
+  };
+  switch (rule) {
+    case OperatorRule::IntegerProduct:
+      return whole(integer(left) * integer(right));
+    case OperatorRule::RealProduct:
+      return real(std::min(left.decimals + right.decimals, kDecimalPlacesCap),
+                  left.value * right.value);
+    case OperatorRule::Quotient: {
+      if (right.value == 0) throw FormulaError("Division by zero");
+      const long double quotient = left.value / right.value;
+      const int decimals = DivisionDecimals(quotient);
+      const bool isWhole = leftTag == Tag::Par && rightTag == Tag::Par && decimals == 0;
+      return {CheckedRoundedText(decimals, quotient), isWhole ? Tag::Par : Tag::ParR, false, 0};
+    }
+    case OperatorRule::RealSum:
+      return real(std::max(left.decimals, right.decimals),
+                  op.tag == Tag::Plus ? left.value + right.value : left.value - right.value);
+    case OperatorRule::IntegerSum:
+      return whole(op.tag == Tag::Plus ? integer(left) + integer(right)
+                                       : integer(left) - integer(right));
+    case OperatorRule::Comparison:
+      return {std::string(1, BoolChar(Holds(ComparisonOf(op.text), left.value, right.value))),
+              Tag::Bool, false, 0};
+    default:
+      break;
+  }
+  return {};
+}
+
 CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operand right) {
+  if (IsNumberRule(rule, left.tag, right.tag)) {
+    // The left operand is read first, so the error of a faulty one is always the same.
+    const NumberOperand x = ReadNumberOperand(left.text, left.tag);
+    const NumberOperand y = ReadNumberOperand(right.text, right.tag);
+    NumberRuleValue value = ApplyNumberRule(rule, left.tag, op, right.tag, x, y);
+    if (value.whole) return {IntegerText(value.number), value.tag};
+    return {std::move(value.text), value.tag};
+  }
   switch (rule) {
     case OperatorRule::Concatenation: {
       std::string text;
       text.reserve(left.text.size() + right.text.size());
       text.append(left.text).append(right.text);
       return {std::move(text), Tag::Str};
-    }
-    case OperatorRule::IntegerProduct: {
-      const std::int64_t product =
-          std::int64_t{ReadWholeNumber(left.text)} * ReadWholeNumber(right.text);
-      return {IntegerText(static_cast<std::int32_t>(product)), Tag::Par};  // wraps around
-    }
-    case OperatorRule::RealProduct: {
-      const int decimals =
-          std::min(DecimalPlaces(left.text) + DecimalPlaces(right.text), kDecimalPlacesCap);
-      return {CheckedRoundedText(
-                  decimals, ReadNumber(left.text, left.tag) * ReadNumber(right.text, right.tag)),
-              Tag::ParR};
-    }
-    case OperatorRule::Quotient: {
-      const long double dividend = ReadNumber(left.text, left.tag);
-      const long double divisor = ReadNumber(right.text, right.tag);
-      if (divisor == 0) throw FormulaError("Division by zero");
-      const long double quotient = dividend / divisor;
-      const int decimals = DivisionDecimals(quotient);
-      const bool whole = left.tag == Tag::Par && right.tag == Tag::Par && decimals == 0;
-      return {CheckedRoundedText(decimals, quotient), whole ? Tag::Par : Tag::ParR};
-    }
-    case OperatorRule::RealSum: {
-      const long double x = ReadNumber(left.text, left.tag);
-      const long double y = ReadNumber(right.text, right.tag);
-      return {CheckedRoundedText(std::max(DecimalPlaces(left.text), DecimalPlaces(right.text)),
-                                 op.tag == Tag::Plus ? x + y : x - y),
-              Tag::ParR};
-    }
-    case OperatorRule::IntegerSum: {
-      const std::int64_t x = ReadWholeNumber(left.text);
-      const std::int64_t y = ReadWholeNumber(right.text);
-      return {IntegerText(static_cast<std::int32_t>(op.tag == Tag::Plus ? x + y : x - y)),
-              Tag::Par};
     }
     case OperatorRule::DateSum: {
       const bool plus = op.tag == Tag::Plus;
@@ -614,13 +651,8 @@ CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operan
       bool holds = false;
       if (IsText(left.tag) && right.tag == Tag::Str) {
         holds = Holds(comparison, left.text, right.text);  // byte by byte, as unsigned characters
-      } else if (left.tag == Tag::Date && right.tag == Tag::Date) {
-        holds = Holds(comparison, RequireDate(left.text), RequireDate(right.text));
-      } else if (left.tag == Tag::Par && right.tag == Tag::Par) {
-        holds = Holds(comparison, ReadWholeNumber(left.text), ReadWholeNumber(right.text));
       } else {
-        holds =
-            Holds(comparison, ReadNumber(left.text, left.tag), ReadNumber(right.text, right.tag));
+        holds = Holds(comparison, RequireDate(left.text), RequireDate(right.text));
       }
       return {std::string(1, BoolChar(holds)), Tag::Bool};
     }
@@ -631,6 +663,8 @@ CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operan
     }
     case OperatorRule::Negation:
       return {std::string(1, BoolChar(!IsTrue(right.text))), Tag::Bool};
+    default:
+      break;
   }
   return {};
 }

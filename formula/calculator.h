@@ -61,6 +61,30 @@ enum class OperatorRule : std::uint8_t {
 // The value a rule makes of its operands, exactly as the calculator makes it.
 CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operand right);
 
+// A number operand as the arithmetic and comparison rules read it: its value and the decimal
+// places its text shows.
+struct NumberOperand {
+  long double value = 0;
+  int decimals = 0;
+};
+// Reads a "Par" or "ParR" text as those rules do, raising what they raise.
+NumberOperand ReadNumberOperand(std::string_view text, Tag tag);
+// Whether the rule's value comes from its operands' numbers alone (arithmetic, and comparisons
+// of two numbers).
+bool IsNumberRule(OperatorRule rule, Tag left, Tag right);
+// The value of such a rule from numbers already read; a whole-number result ("Par" from
+// integer arithmetic) is given as the number, its text being its decimal digits.
+struct NumberRuleValue {
+  std::string text;  // empty when whole
+  Tag tag = Tag::Empty;
+  bool whole = false;
+  std::int32_t number = 0;
+};
+NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag rightTag,
+                                NumberOperand left, NumberOperand right);
+// The text of a whole number as integer arithmetic writes it.
+std::string WholeNumberText(std::int32_t value);
+
 // The tag a field's value gets, and the text a calculation reads from it.
 Tag FieldTag(tables::FieldType type);
 std::string FieldText(const tables::TField& field, Tag tag);

@@ -1,15 +1,21 @@
 #include "formula/compiled_formula.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <exception>
 #include <limits>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "formula/calculator.h"
 #include "formula/function_library.h"
 #include "host/host_formats.h"
+#include "host/number_format.h"
 #include "tables/table.h"
 
 namespace nox::formula {
@@ -20,16 +26,19 @@ using Slot = std::uint16_t;
 constexpr std::size_t kMaxSlots = std::numeric_limits<Slot>::max();
 constexpr std::size_t kMaxCallArguments = 5;
 
+// One rewrite of the watched calculation. Its result goes to a slot of its own, so the slots of
+// literals keep their texts from one record to the next.
 struct ReplayStep {
   bool isCall = false;
   OperatorRule rule = OperatorRule::Parentheses;
+  bool numberRule = false;  // computed from the operands' numbers
   std::uint8_t arguments = 0;
   bool afterComma = false;  // a text result becomes "ParStr"
   Tag tag = Tag::Empty;     // the tag the watched calculation got
   Slot result = 0;
   std::array<Slot, kMaxCallArguments> operands{};  // a rule's: left, operator, right
   std::array<Tag, kMaxCallArguments> operandTags{};
-  std::string name;  // a call's function, upper case
+  const BuiltinFunction* function = nullptr;  // a call's
 };
 
 std::string UpperName(std::string_view name) {
@@ -49,13 +58,60 @@ bool CallsNestedFormulas(std::string_view upperName) {
 
 struct ReplayProgram {
   const tables::TTable* source = nullptr;
-  std::vector<std::string> initial;          // every slot's text after field resolution
+  std::vector<std::string> initial;  // every token's text after field resolution
+  TypeList initialTags;
   std::vector<std::pair<Slot, int>> fields;  // slot, field index of the record source
   std::vector<Tag> fieldTags;
-  std::vector<Slot> rewritten;  // literal slots that steps overwrite: restored before a replay
   std::vector<ReplayStep> steps;
   std::vector<Slot> remaining;  // the slots left at the end, in list order
   std::vector<Tag> remainingTags;
+};
+
+// A value between two steps: a text looked at where it is (a literal, a field's stored text) or
+// owned, or a whole number whose text is written only when something reads it. A number already
+// read (a literal's, a whole number's) is kept beside it.
+struct ReplaySlot {
+  enum class Form : std::uint8_t { View, Owned, Whole, Real };
+  Form form = Form::View;
+  std::string_view view;
+  std::string owned;
+  bool numberKnown = false;
+  NumberOperand number;
+  double real = 0;  // Form::Real
+
+  std::string_view Text() {
+    if (form == Form::Whole) {
+      owned = WholeNumberText(static_cast<std::int32_t>(number.value));
+      form = Form::Owned;
+    } else if (form == Form::Real) {
+      owned = host::FloatToText(real);
+      form = Form::Owned;
+    }
+    return form == Form::Owned ? std::string_view(owned) : view;
+  }
+  void SetView(std::string_view text) {
+    form = Form::View;
+    view = text;
+    numberKnown = false;
+  }
+  void SetOwned(std::string text) {
+    form = Form::Owned;
+    owned = std::move(text);
+    numberKnown = false;
+  }
+  void SetWhole(std::int32_t value) {
+    form = Form::Whole;
+    numberKnown = true;
+    number = {static_cast<long double>(value), 0};
+  }
+  // A float field's value whose text is known to read back as the value with `decimals`.
+  void SetReal(double value, NumberOperand read) {
+    form = Form::Real;
+    real = value;
+    numberKnown = true;
+    number = read;
+  }
+  NumberOperand Number(Tag tag) { return numberKnown ? number : ReadNumberOperand(Text(), tag); }
 };
 
 namespace {
@@ -70,6 +126,7 @@ class Recorder final : public ReductionRecorder {
       return;
     }
     program_.initial = tokens;
+    program_.initialTags = types;
     tags_ = types;
     slotAt_.resize(tokens.size());
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -88,8 +145,9 @@ class Recorder final : public ReductionRecorder {
     ReplayStep step = Begin(at, tag);
     step.isCall = true;
     step.arguments = static_cast<std::uint8_t>(arguments);
-    step.name = UpperName(program_.initial[slotAt_[at]]);
-    if (CallsNestedFormulas(step.name)) replayable_ = false;
+    const std::string name = UpperName(program_.initial[slotAt_[at]]);
+    step.function = FindBuiltin(name);
+    if (step.function == nullptr || CallsNestedFormulas(name)) replayable_ = false;
     for (std::size_t j = 0; j < arguments; ++j) {
       step.operands[j] = slotAt_[at + 2 + 2 * j];
       step.operandTags[j] = tags_[at + 2 + 2 * j];
@@ -101,6 +159,7 @@ class Recorder final : public ReductionRecorder {
     if (!replayable_) return;
     ReplayStep step = Begin(at, tag);
     step.rule = rule;
+    step.numberRule = IsNumberRule(rule, tags_[at], tags_[at + 2]);
     for (std::size_t j = 0; j < 3; ++j) {
       step.operands[j] = slotAt_[at + j];
       step.operandTags[j] = tags_[at + j];
@@ -125,15 +184,6 @@ class Recorder final : public ReductionRecorder {
     program_.source = source;
     program_.remaining = slotAt_;
     program_.remainingTags = tags_;
-    std::vector<bool> isField(program_.initial.size(), false);
-    for (const auto& [slot, index] : program_.fields)
-      isField[slot] = true;
-    std::vector<bool> listed(program_.initial.size(), false);
-    for (const ReplayStep& step : program_.steps) {
-      if (isField[step.result] || listed[step.result]) continue;
-      listed[step.result] = true;
-      program_.rewritten.push_back(step.result);
-    }
     return std::make_unique<ReplayProgram>(std::move(program_));
   }
 
@@ -141,18 +191,21 @@ class Recorder final : public ReductionRecorder {
   ReplayStep Begin(std::size_t at, Tag tag) const {
     ReplayStep step;
     step.tag = tag;
-    step.result = slotAt_[at];
     step.afterComma = at > 0 && tags_[at - 1] == Tag::Comma;
     return step;
   }
 
   void End(ReplayStep step, std::size_t at, std::size_t width) {
+    const std::size_t slot = program_.initial.size() + program_.steps.size();
+    if (slot >= kMaxSlots) replayable_ = false;
+    step.result = static_cast<Slot>(slot);
     const auto first = static_cast<std::ptrdiff_t>(at) + 1;
     const auto last = static_cast<std::ptrdiff_t>(at + width);
     slotAt_.erase(slotAt_.begin() + first, slotAt_.begin() + last);
     tags_.erase(tags_.begin() + first, tags_.begin() + last);
+    slotAt_[at] = step.result;
     tags_[at] = step.tag;
-    program_.steps.push_back(std::move(step));
+    program_.steps.push_back(step);
   }
 
   ReplayProgram program_;
@@ -164,6 +217,71 @@ class Recorder final : public ReductionRecorder {
 Tag ValueTag() {
   const TypeList& types = WorkTypes();
   return types.size() == 1 ? types.front() : Tag::Empty;
+}
+
+// The slots of a new program: literals hold their texts, number literals also their numbers
+// (read here once, as the rules would read them; a text no rule can read stays a text).
+std::vector<ReplaySlot> InitialSlots(const ReplayProgram& program) {
+  std::vector<ReplaySlot> slots(program.initial.size() + program.steps.size());
+  for (std::size_t i = 0; i < program.initial.size(); ++i) {
+    ReplaySlot& slot = slots[i];
+    slot.SetView(program.initial[i]);
+    const Tag tag = program.initialTags[i];
+    if (tag != Tag::Par && tag != Tag::ParR) continue;
+    try {
+      slot.number = ReadNumberOperand(program.initial[i], tag);
+      slot.numberKnown = true;
+    } catch (const std::exception&) {
+      // read again, and failing, where a rule meets it
+    }
+  }
+  return slots;
+}
+
+// What the rules read from the text a float field gives, without writing the text: a value of
+// at most 15 significant digits written without exponent (from 0.0001 to below 1E15) is the
+// double nearest to the decimal m / 10^k of its fewest decimals k, which is then exactly the
+// text, as a double is within a tenth of the 15th digit's half of the decimal it is nearest to.
+// Nothing for other values.
+std::optional<NumberOperand> ShortDecimal(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  if (value == 0) return NumberOperand{0, 0};  // written "0", read back without its sign
+  constexpr int kMostDecimals = 19;            // 15 digits from the fourth decimal on
+  constexpr double kDigitsLimit = 1e15;        // 15 significant digits
+  const double magnitude = std::fabs(value);
+  if (magnitude >= kDigitsLimit || magnitude < 1e-5) return std::nullopt;
+  double scale = 1;
+  for (int k = 0; k <= kMostDecimals; ++k, scale *= 10) {
+    const double digits = std::nearbyint(magnitude * scale);
+    if (digits >= kDigitsLimit) return std::nullopt;
+    if (digits / scale != magnitude) continue;
+    if (digits * 1e4 < scale) return std::nullopt;  // below 0.0001: written with an exponent
+    return NumberOperand{value, k};
+  }
+  return std::nullopt;
+}
+
+// The value the calculator reads from a field, in the slot: a whole number as the number, a
+// float as the number when its text is known to read back as it, a stored text where it is.
+void LoadField(ReplaySlot& slot, const tables::TField& field, Tag tag) {
+  const tables::Value& value = field.GetValue();
+  if (tag == Tag::ParR && value.kind() == tables::Value::Kind::Float) {
+    if (const std::optional<NumberOperand> read = ShortDecimal(value.number())) {
+      slot.SetReal(value.number(), *read);
+      return;
+    }
+  }
+  if (tag == Tag::Par && value.kind() == tables::Value::Kind::Integer &&
+      value.integer() >= std::numeric_limits<std::int32_t>::min() &&
+      value.integer() <= std::numeric_limits<std::int32_t>::max()) {
+    slot.SetWhole(static_cast<std::int32_t>(value.integer()));
+  } else if (tag == Tag::Str && value.kind() == tables::Value::Kind::Text) {
+    slot.SetView(value.text());
+  } else if (tag == Tag::Str && value.isNull()) {
+    slot.SetView({});
+  } else {
+    slot.SetOwned(FieldText(field, tag));
+  }
 }
 
 }  // namespace
@@ -194,7 +312,7 @@ FormulaValue CompiledFormula::Calculate(tables::TTable* recordSource, const Name
   if (program_ == nullptr) {
     replayable_ = false;
   } else {
-    slots_ = program_->initial;
+    slots_ = InitialSlots(*program_);
   }
   lastPath_ = Path::Recorded;
   lastTag_ = ValueTag();
@@ -206,12 +324,10 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
   const ReplayProgram& program = *program_;
   if (recordSource != program.source) return false;
   const host::CalculationSeparatorScope separator;
-  for (const Slot slot : program.rewritten)
-    slots_[slot] = program.initial[slot];
   for (std::size_t f = 0; f < program.fields.size(); ++f) {
     const auto [slot, index] = program.fields[f];
     try {
-      slots_[slot] = FieldText(recordSource->Fields(index), program.fieldTags[f]);
+      LoadField(slots_[slot], recordSource->Fields(index), program.fieldTags[f]);
     } catch (const std::exception&) {
       return false;  // the calculator reads such a name as its own text
     }
@@ -219,26 +335,54 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
   const CalculationContext context{recordSource, window};
   std::array<Operand, kMaxCallArguments> args{};
   for (const ReplayStep& step : program.steps) {
-    CallResult result;
+    ReplaySlot& result = slots_[step.result];
+    Tag tag = Tag::Empty;
     if (step.isCall) {
       for (std::size_t j = 0; j < step.arguments; ++j)
-        args[j] = Operand{slots_[step.operands[j]], step.operandTags[j]};
-      std::optional<CallResult> called =
-          CallBuiltin(step.name, std::span<const Operand>(args.data(), step.arguments), context);
+        args[j] = Operand{slots_[step.operands[j]].Text(), step.operandTags[j]};
+      std::optional<CallResult> called = CallBuiltin(
+          *step.function, std::span<const Operand>(args.data(), step.arguments), context);
       if (!called) return false;
-      result = std::move(*called);
+      tag = called->tag;
+      result.SetOwned(std::move(called->text));
+    } else if (step.rule == OperatorRule::Parentheses) {
+      tag = step.operandTags[1];
+      result = slots_[step.operands[1]];
+    } else if (step.numberRule) {
+      // Left before right, as the calculator reads them.
+      const NumberOperand left = slots_[step.operands[0]].Number(step.operandTags[0]);
+      const NumberOperand right = slots_[step.operands[2]].Number(step.operandTags[2]);
+      NumberRuleValue computed =
+          ApplyNumberRule(step.rule, step.operandTags[0],
+                          Operand{slots_[step.operands[1]].Text(), step.operandTags[1]},
+                          step.operandTags[2], left, right);
+      tag = computed.tag;
+      if (computed.whole) {
+        result.SetWhole(computed.number);
+      } else {
+        result.SetOwned(std::move(computed.text));
+      }
     } else {
-      result = ApplyOperatorRule(step.rule, Operand{slots_[step.operands[0]], step.operandTags[0]},
-                                 Operand{slots_[step.operands[1]], step.operandTags[1]},
-                                 Operand{slots_[step.operands[2]], step.operandTags[2]});
+      CallResult computed = ApplyOperatorRule(
+          step.rule, Operand{slots_[step.operands[0]].Text(), step.operandTags[0]},
+          Operand{slots_[step.operands[1]].Text(), step.operandTags[1]},
+          Operand{slots_[step.operands[2]].Text(), step.operandTags[2]});
+      tag = computed.tag;
+      result.SetOwned(std::move(computed.text));
     }
-    const Tag tag = result.tag == Tag::Str && step.afterComma ? Tag::ParStr : result.tag;
+    if (tag == Tag::Str && step.afterComma) tag = Tag::ParStr;
     if (tag != step.tag) return false;
-    slots_[step.result] = std::move(result.text);
   }
   if (program.remaining.size() == 1) {
     lastTag_ = program.remainingTags.front();
-    value = TokenValue(slots_[program.remaining.front()], lastTag_, separator.HostSeparator());
+    ReplaySlot& last = slots_[program.remaining.front()];
+    const std::string_view text = last.Text();
+    if (last.form == ReplaySlot::Form::Owned && lastTag_ != Tag::ParR) {
+      // The value's text as it stands; a replay writes the slot again before reading it.
+      value = std::move(last.owned);
+    } else {
+      value = TokenValue(text, lastTag_, separator.HostSeparator());
+    }
     return true;
   }
   lastTag_ = Tag::Empty;
@@ -248,7 +392,7 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
   }
   TokenList left;
   for (const Slot slot : program.remaining)
-    left.push_back(slots_[slot]);
+    left.push_back(std::string(slots_[slot].Text()));
   value = UnreducedValue(left);
   return true;
 }

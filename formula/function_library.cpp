@@ -454,10 +454,16 @@ Result CallCaseNum(Args a, const CalculationContext& context) {
 
 using Handler = Result (*)(Args, const CalculationContext&);
 
-struct Function {
+}  // namespace
+
+struct BuiltinFunction {
   std::string_view name;
   Handler call;
 };
+
+namespace {
+
+using Function = BuiltinFunction;
 
 // In the order of the translator's list.
 constexpr std::array<Function, 50> kFunctions = {{
@@ -550,25 +556,32 @@ std::span<const std::string_view> BuiltinFunctionNames() {
   return kNames;
 }
 
-std::optional<CallResult> CallBuiltin(std::string_view upperName, std::span<const Operand> args,
-                                      const CalculationContext& context) {
-  if (upperName.empty() || upperName[0] < 'A' || upperName[0] > 'Z') return std::nullopt;
+const BuiltinFunction* FindBuiltin(std::string_view upperName) {
+  if (upperName.empty() || upperName[0] < 'A' || upperName[0] > 'Z') return nullptr;
   const auto letter = static_cast<std::size_t>(upperName[0] - 'A');
-  const Function* found = nullptr;
   for (std::size_t i = kInitialStarts[letter]; i < kInitialStarts[letter + 1]; ++i) {
-    if (kSortedFunctions[i].name == upperName) {
-      found = &kSortedFunctions[i];
-      break;
-    }
+    if (kSortedFunctions[i].name == upperName) return &kSortedFunctions[i];
   }
-  if (found == nullptr) return std::nullopt;
+  return nullptr;
+}
+
+std::optional<CallResult> CallBuiltin(const BuiltinFunction& function,
+                                      std::span<const Operand> args,
+                                      const CalculationContext& context) {
   try {
-    return found->call(args, context);
+    return function.call(args, context);
   } catch (const std::length_error& error) {
     // A result too long to build (REPLICATE('x', 2000000000)) ends the calculation, naming the
     // call.
-    throw FormulaError(std::string(upperName) + ": " + error.what());
+    throw FormulaError(std::string(function.name) + ": " + error.what());
   }
+}
+
+std::optional<CallResult> CallBuiltin(std::string_view upperName, std::span<const Operand> args,
+                                      const CalculationContext& context) {
+  const BuiltinFunction* found = FindBuiltin(upperName);
+  if (found == nullptr) return std::nullopt;
+  return CallBuiltin(*found, args, context);
 }
 
 }  // namespace nox::formula

@@ -41,4 +41,12 @@ std::span<const std::string_view> BuiltinFunctionNames();
 std::optional<CallResult> CallBuiltin(std::string_view upperName, std::span<const Operand> args,
                                       const CalculationContext& context);
 
+// A built-in function found once by its name (upper case), for calls made again and again;
+// nothing for a name that is none.
+struct BuiltinFunction;
+const BuiltinFunction* FindBuiltin(std::string_view upperName);
+std::optional<CallResult> CallBuiltin(const BuiltinFunction& function,
+                                      std::span<const Operand> args,
+                                      const CalculationContext& context);
+
 }  // namespace nox::formula

@@ -132,6 +132,8 @@ std::int32_t ReadWholeNumber(std::string_view text) {
 }
 
 std::optional<long double> ReadDecimalNumber(std::string_view text) {
+  double plain = 0;
+  if (host::ReadPlainDecimal(text, plain)) return plain;
   // The syntax and the values beyond a double come from the host's reader; a double is then read
   // from the same digits directly, never through the extended value (which would round twice).
   const std::optional<long double> extended = host::ParseFloat(text, '.');

@@ -1,7 +1,8 @@
 #pragma once
 // The differential check of compiled formulas, shared by their test and their fuzz target:
 // formulas generated from the language's grammar over a table whose records are chosen to make
-// the data decide tags (whole and broken quotients, IF branches, empty fields, division by zero),
+// the data decide tags (whole and broken quotients, IF branches, empty fields, division by zero)
+// and to give floats of every written form (exponents, 15 digits, short fractions),
 // each calculated by the calculator and by a compiled formula record after record; the two must
 // agree on value, tag, error and messages.
 
@@ -47,6 +48,10 @@ inline std::vector<tables::Record> Records() {
        Value::Null(), Value::Text("")},
       {Value::Text("Berzins"), Value::Integer(2147483647), Value::Integer(3), Value::Float(0.1),
        day(2000, 1, 1), Value::Boolean(false), Value::Text("1.5")},
+      {Value::Text("Kalnins"), Value::Integer(0), Value::Integer(-4), Value::Float(0.00001),
+       day(1900, 1, 1), Value::Boolean(true), Value::Text("x")},
+      {Value::Text("Liepa"), Value::Integer(-2147483647), Value::Integer(3),
+       Value::Float(999999999.999999), day(2026, 12, 9), Value::Boolean(false), Value::Text("3")},
   };
 }
 
@@ -66,7 +71,8 @@ class Choices {
   std::size_t at_ = 0;
 };
 
-// A formula from the grammar: values (fields, numbers, texts, lists, unknown names), unary minus
+// A formula from the grammar: values (fields, numbers, texts, lists, unknown names, numbers no
+// double or no 32-bit integer holds), unary minus
 // after "(", arithmetic, comparisons, logic in both spellings, negation, parentheses and calls of
 // the built-in functions with up to five arguments.
 inline std::string Formula(Choices& choices, int depth = 0) {
@@ -93,7 +99,9 @@ inline std::string Formula(Choices& choices, int depth = 0) {
                                                 "[1;2;3]",
                                                 "'x;y'",
                                                 "\"Q\"",
-                                                "100000"};
+                                                "100000",
+                                                "1E400",
+                                                "3000000000"};
   static constexpr std::string_view kOperators[] = {
       "+", "-", "*", "/", ">", "<", "=", ">=", "<=", "<>", "#", "&", "^", " and ", " .or. ", "!="};
   const std::size_t shape = depth >= 4 ? 0 : choices.Pick(8);

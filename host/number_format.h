@@ -5,6 +5,8 @@
 // Zero (also negative zero) is "0"; a value that is no number is "NAN", infinities "INF" and
 // "-INF".
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,5 +21,36 @@ std::string FloatToText(long double value);
 // blanks allowed, an optional sign, digits, separator, exponent). Nothing when it is no number.
 std::optional<long double> ParseFloat(std::string_view text, char decimalSeparator);
 std::optional<long double> TextToFloat(std::string_view text);  // with the host's separator
+
+// A plain decimal of up to 15 digits written with "." ("-123.45", no blanks, no exponent), read
+// at once: the digits and the power of ten are exact doubles, so one division rounds exactly as
+// a full reading would. False for any other form. Inline: record reading runs it for every number.
+inline bool ReadPlainDecimal(std::string_view text, double& number) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::uint64_t digits = 0;
+  int count = 0;
+  int fraction = -1;  // digits after the point; -1 without a point
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++count > 15) return false;
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0 && count > 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (count == 0 || fraction == 0) return false;
+  double value = static_cast<double>(digits);
+  if (fraction > 0) value /= kPowers[fraction];
+  number = negative ? -value : value;
+  return true;
+}
 
 }  // namespace nox::host

@@ -27,6 +27,7 @@
 
 #include "host/date_time.h"
 #include "host/messages.h"
+#include "host/number_format.h"
 #include "tables/dbase_io.h"
 #include "tables/dbase_memo.h"
 #include "tables/file_lock.h"
@@ -121,34 +122,18 @@ bool IsBlank(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\0'; });
 }
 
-// A plain decimal of up to 15 digits ("-123.45"): the digits and the power of ten are exact
-// doubles, so one division rounds exactly as a full reading would. False for any other form.
-bool ReadPlainDecimal(std::string_view text, double& number) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::size_t i = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (negative) ++i;
-  std::uint64_t digits = 0;
-  int count = 0;
-  int fraction = -1;  // digits after the point; -1 without a point
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      if (++count > 15) return false;
-      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-      if (fraction >= 0) ++fraction;
-    } else if (c == '.' && fraction < 0 && count > 0) {
-      fraction = 0;
-    } else {
-      return false;
-    }
+// The calendar date of a date field's eight digits (YYYYMMDD); nothing when they are no digits or
+// no date.
+std::optional<host::CivilDate> DateOfDigits(const char* p) {
+  int digits[8];
+  for (int i = 0; i < 8; ++i) {
+    if (p[i] < '0' || p[i] > '9') return std::nullopt;
+    digits[i] = p[i] - '0';
   }
-  if (count == 0 || fraction == 0) return false;
-  double value = static_cast<double>(digits);
-  if (fraction > 0) value /= kPowers[fraction];
-  number = negative ? -value : value;
-  return true;
+  const host::CivilDate date{digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3],
+                             digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]};
+  if (!host::IsValidDate(date)) return std::nullopt;
+  return date;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -445,6 +430,7 @@ class DbaseStorage final : public TableStorage {
   const char* recordBytes(std::size_t physical);
   const char* liveRecord(std::size_t position, std::size_t& physical, Record& out);
   void decodeField(std::size_t index, const char* record, Value& out, std::size_t physical);
+  bool readsWithoutError(std::size_t index, const char* record) const;
   void encodeFields(const Record& record, char* out, bool memos);
   void encodeField(std::size_t index, const Value& value, char* out);
   [[noreturn]] void doesNotFit(std::size_t index, const Value& value) const;
@@ -692,9 +678,31 @@ void DbaseStorage::readFields(std::size_t position, std::span<const int> fields,
     if (wanted != fields.end() && static_cast<std::size_t>(*wanted) == i) {
       decodeField(i, record, out[i], physical);
       ++wanted;
-    } else if (CanBeInvalid(columns_[i].codec)) {
+    } else if (CanBeInvalid(columns_[i].codec) && !readsWithoutError(i, record)) {
       decodeField(i, record, checked_, physical);  // read only for its error
     }
+  }
+}
+
+// Whether a field surely reads without error, told without making its value (a scan reading a
+// few fields checks the others this way); false leaves the question to the full reading.
+bool DbaseStorage::readsWithoutError(std::size_t index, const char* record) const {
+  const Column& column = columns_[index];
+  const char* p = record + column.offset;
+  const std::string_view bytes(p, column.width);
+  switch (column.codec) {
+    case Codec::Integer:
+    case Codec::Number: {
+      std::string_view text = Trim(bytes);
+      if (text.empty() || text.front() == '*') return true;
+      if (text.front() == '+') text.remove_prefix(1);
+      double number = 0;
+      return host::ReadPlainDecimal(text, number);
+    }
+    case Codec::Date:
+      return IsBlank(bytes) || bytes == "00000000" || DateOfDigits(p).has_value();
+    default:
+      return false;
   }
 }
 
@@ -734,7 +742,7 @@ void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out
         }
       }
       double number = 0;
-      if (!ReadPlainDecimal(text, number)) {
+      if (!host::ReadPlainDecimal(text, number)) {
         auto result = std::from_chars(text.data(), end, number);
         if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number)) {
           invalid("number");
@@ -753,15 +761,9 @@ void DbaseStorage::decodeField(std::size_t index, const char* record, Value& out
         out = Value();
         return;
       }
-      int digits[8];
-      for (int i = 0; i < 8; ++i) {
-        if (p[i] < '0' || p[i] > '9') invalid("date");
-        digits[i] = p[i] - '0';
-      }
-      host::CivilDate date{digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3],
-                           digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]};
-      if (!host::IsValidDate(date)) invalid("date");
-      out = Value::Date(host::EncodeDate(date));
+      const std::optional<host::CivilDate> date = DateOfDigits(p);
+      if (!date) invalid("date");
+      out = Value::Date(host::EncodeDate(*date));
       return;
     }
     case Codec::Logical:

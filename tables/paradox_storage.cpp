@@ -181,7 +181,8 @@ class ParadoxStorage final : public TableStorage {
 
   std::size_t appendRecord(const Record& record) override {
     beginChange();
-    std::vector<unsigned char> bytes(header_.recordSize, 0);
+    std::vector<unsigned char>& bytes = newRecord_;
+    bytes.assign(header_.recordSize, 0);
     std::int64_t autoValue = encodeFixed(record, nullptr, bytes.data());
     std::size_t index = 0, slot = 0;
     if (keyed()) {
@@ -676,6 +677,17 @@ class ParadoxStorage final : public TableStorage {
     index = 0;
     slot = 0;
     if (order_.empty()) return false;
+    // Records arriving in key order go after the last one: no search.
+    const std::uint16_t lastBlock = order_.back();
+    if (const std::size_t lastCount = count_[lastBlock]; lastCount > 0) {
+      const unsigned char* last =
+          block(lastBlock) + kBlockHeaderSize + (lastCount - 1) * header_.recordSize;
+      if (std::memcmp(last, record, keySize) < 0) {
+        index = order_.size() - 1;
+        slot = lastCount;
+        return false;
+      }
+    }
     const std::string_view key(reinterpret_cast<const char*>(record), keySize);
     auto it = std::upper_bound(
         order_.begin(), order_.end(), key,
@@ -832,6 +844,7 @@ class ParadoxStorage final : public TableStorage {
   std::unordered_map<std::uint16_t, CachedBlock> cache_;
   std::size_t cacheLimit_ = 0;
   Value checked_;  // a value read only for its error
+  std::vector<unsigned char> newRecord_;  // the bytes of the record being appended
 };
 
 }  // namespace

@@ -119,13 +119,20 @@ const Value& TField::GetValue() const {
   return table_->FieldValue(index_);
 }
 void TField::SetValue(const Value& value) {
-  table_->AssignField(index_, ConvertForField(Def(), value));
+  // A value the field holds as it is would only be copied by converting it. The value is made
+  // before the record is asked for, so a value the field refuses is reported first.
+  const FieldDef& def = Def();
+  if (HoldsFieldValue(def, value)) {
+    table_->AssignedField(index_) = value;
+  } else {
+    table_->AssignedField(index_) = ConvertForField(def, value);
+  }
 }
 std::string TField::AsString() const {
   return FieldValueText(Def().type, GetValue());
 }
 void TField::SetAsString(std::string_view text) {
-  table_->AssignField(index_, ConvertForField(Def(), Value::Text(std::string(text))));
+  table_->AssignedField(index_) = ConvertForField(Def(), Value::Text(std::string(text)));
 }
 double TField::AsDateTime() const {
   return FieldValueDateTime(Def(), GetValue());
@@ -492,16 +499,14 @@ void TTable::ReadStoredRecord() {
   recordUnread_ = false;
 }
 
-void TTable::AssignField(int index, Value value) {
+Value& TTable::AssignedField(int index) {
   const std::size_t i = static_cast<std::size_t>(index);
   switch (state_) {
     case TableState::Insert:
     case TableState::Edit:
-      record_[i] = std::move(value);
-      return;
+      return record_[i];
     case TableState::SetKey:
-      keyBuffer_[i] = std::move(value);
-      return;
+      return keyBuffer_[i];
     default:
       throw TableError("Table '" + DisplayName() + "' is not in edit or insert mode");
   }

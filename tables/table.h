@@ -244,7 +244,8 @@ class TTable {
 
   const Value& FieldValue(int index);
   void ReadStoredRecord();
-  void AssignField(int index, Value value);
+  // The value of a field that an assignment changes (the record being edited, or the search key).
+  Value& AssignedField(int index);
   void RequireActive() const;
   void RequireClosed(std::string_view operation) const;
   void RequireKeyedOrder() const;

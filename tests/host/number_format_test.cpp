@@ -228,6 +228,26 @@ TEST(ParseFloatTest, AgreesWithStrtoldBitForBit) {
   }
 }
 
+// The quick reading takes plain decimals only, and gives what a full reading of a double gives.
+TEST(PlainDecimalTest, ReadsPlainDecimalsAsAFullReadingDoes) {
+  struct Case {
+    const char* text;
+    bool plain;
+  };
+  for (const Case& c :
+       {Case{"-123.45", true}, Case{"0.1", true}, Case{"999999999999.999", true}, Case{"-0", true},
+        Case{"12.", false}, Case{".5", false}, Case{"1234567890123456", false}, Case{"+1", false},
+        Case{" 1", false}, Case{"1E5", false}, Case{"1,5", false}, Case{"", false}}) {
+    SCOPED_TRACE(c.text);
+    double number = 0;
+    ASSERT_EQ(ReadPlainDecimal(c.text, number), c.plain);
+    if (c.plain) {
+      const double expected = std::strtod(c.text, nullptr);
+      EXPECT_EQ(std::memcmp(&number, &expected, sizeof number), 0);
+    }
+  }
+}
+
 TEST(HostNumberTextTest, FollowsTheHostSeparator) {
   const char saved = HostFormats::DecimalSeparator();
   HostFormats::SetDecimalSeparator(',');
