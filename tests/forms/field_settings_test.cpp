@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "forms/form_settings.h"
+#include "forms/message_sink.h"
 #include "tables/file_lock.h"
 #include "tables/table.h"
 #include "tests/forms/dialog_probe.h"
@@ -292,6 +293,7 @@ TEST_F(FieldSettingsTest, TheEditorLeavesATableAnotherProgramHoldsAsItWas) {
     editor->SetTarget(form.get());
     editor->show();
     if (changed) ToggleRequired(*editor);
+    ScopedDialogMessages messages;  // as the program installs them
     testing::DialogAnswerer answerer;
     {
       const tables::FileLock other("FormSet.db", tables::OpenMode::Shared);
