@@ -74,8 +74,8 @@ class TNoxDBGrid : public QTableView {
   std::optional<QFont> activeRowFont_;
   bool following_ = false;  // the view moves because the table did
   QScrollBar* positionBar_;
-  bool syncing_ = false;  // the scroll bars are being set to each other
-  int currentColumn_ = 0;   // kept while the model is reset, so that the column stays
+  bool syncing_ = false;   // the scroll bars are being set to each other
+  int currentColumn_ = 0;  // kept while the model is reset, so that the column stays
 };
 
 }  // namespace nox::controls

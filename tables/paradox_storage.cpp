@@ -843,7 +843,7 @@ class ParadoxStorage final : public TableStorage {
 
   std::unordered_map<std::uint16_t, CachedBlock> cache_;
   std::size_t cacheLimit_ = 0;
-  Value checked_;  // a value read only for its error
+  Value checked_;                         // a value read only for its error
   std::vector<unsigned char> newRecord_;  // the bytes of the record being appended
 };
 
