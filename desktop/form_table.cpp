@@ -215,6 +215,7 @@ bool TFormTable::OpenTable(const std::string& databaseName, const std::string& t
   source_->SetDataSet(&table_);
   BuildFields();
   ShowState();
+  LLRecords_->setFocus();  // typing searches at once
   return true;
 }
 
