@@ -51,7 +51,7 @@ std::optional<unsigned char> LatvianOtherCase(unsigned char byte) {
 }
 
 bool TIncrementalSearch::TryKey(tables::TTable& table, tables::TField& field,
-                                const std::string& key) {
+                                const std::string& key, std::string_view prefix) {
   std::vector<tables::Value> values;
   if (masterValue_) values.push_back(*masterValue_);
   values.push_back(tables::Value::Text(key));
@@ -69,8 +69,32 @@ bool TIncrementalSearch::TryKey(tables::TTable& table, tables::TField& field,
     }
   }
   const std::string found = field.AsString();
-  return found.size() >= key.size() &&
-         SameUpper(std::string_view(found).substr(0, key.size()), key);
+  return found.size() >= prefix.size() &&
+         SameUpper(std::string_view(found).substr(0, prefix.size()), prefix);
+}
+
+bool TIncrementalSearch::TryNumberPrefix(tables::TTable& table, tables::TField& field,
+                                         const std::string& digits) {
+  switch (field.DataType()) {
+    case tables::FieldType::SmallInt:
+    case tables::FieldType::Integer:
+    case tables::FieldType::Word:
+    case tables::FieldType::AutoInc:
+    case tables::FieldType::Float:
+    case tables::FieldType::Currency:
+    case tables::FieldType::BCD:
+      break;
+    default:
+      return false;
+  }
+  if (digits.empty() || digits[0] == '0' ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  // Fifteen digits: every such whole number is written plainly and held exactly.
+  for (std::string key = digits + '0'; key.size() <= 15; key += '0') {
+    if (TryKey(table, field, key, digits)) return true;
+  }
+  return false;
 }
 
 bool TIncrementalSearch::Type(tables::TTable& table, char typed) {
@@ -108,6 +132,7 @@ bool TIncrementalSearch::Type(tables::TTable& table, char typed) {
     }
     if (blanks == 0) break;
   }
+  if (!found) found = TryNumberPrefix(table, field, candidate);
   if (!found) {
     if (start) {
       table.MoveToOrderPosition(*start);

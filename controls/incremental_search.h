@@ -2,7 +2,8 @@
 // The incremental search of the lookup controls: each typed character moves the table to the
 // first record whose key begins with the text typed so far. It is made for codes stored
 // right-aligned (padded with leading blanks), which are tried with every count of leading blanks,
-// and for the Latvian letters of Windows-1257, compared without regard to case. No windows here.
+// for number codes, tried with every count of trailing zeros, and for the Latvian letters of
+// Windows-1257, compared without regard to case. No windows here.
 
 #include <optional>
 #include <string>
@@ -43,8 +44,16 @@ class TIncrementalSearch {
   bool Type(tables::TTable& table, char typed);
 
  private:
-  // Moves to the nearest record for the key; true when its key field begins with the key.
-  bool TryKey(tables::TTable& table, tables::TField& field, const std::string& key);
+  // Moves to the nearest record for the key; true when its key field begins with the prefix.
+  bool TryKey(tables::TTable& table, tables::TField& field, const std::string& key,
+              std::string_view prefix);
+  bool TryKey(tables::TTable& table, tables::TField& field, const std::string& key) {
+    return TryKey(table, field, key, key);
+  }
+  // A number key is searched as a number: typed digits d find the nearest number above d, which
+  // need not begin with d (11 finds 101 before 110). The digits followed by every count of zeros
+  // are tried in turn; the first count that finds a number beginning with them finds the smallest.
+  bool TryNumberPrefix(tables::TTable& table, tables::TField& field, const std::string& digits);
 
   std::string text_;
   std::optional<tables::Value> masterValue_;

@@ -7,10 +7,12 @@
 #include <QLabel>
 #include <QTest>
 
+#include "controls/incremental_search.h"
 #include "controls/look_list.h"
 #include "controls/lookup_combo.h"
 #include "forms/text.h"
 #include "tests/forms/dialog_probe.h"
+#include "tests/support/memory_storage.h"
 #include "tests/support/temp_dir.h"
 
 namespace nox::controls {
@@ -102,6 +104,34 @@ TEST_F(LookupTest, RightAlignedCodesAreFoundWithTheirLeadingBlanks) {
   }
   // A character that finds nothing stays where the list was and is not added to the text.
   EXPECT_EQ(list.Search().Text(), "");
+}
+
+// Number codes are searched as numbers: the typed digits find the smallest code beginning with
+// them, not the nearest number above them (11 finds 110, not 101).
+TEST(IncrementalSearch, NumberCodesAreFoundByTheirLeadingDigits) {
+  std::vector<tables::Record> records;
+  for (const std::int64_t code : {7, 42, 101, 110, 112, 1100})
+    records.push_back({Value::Integer(code)});
+  tables::TTable table;
+  table.OpenOnStorage(test::MakeMemoryStorage({{"CODE", tables::FieldType::Integer, 0, true}},
+                                              {{"", "CODE", tables::ixPrimary | tables::ixUnique}},
+                                              std::move(records)));
+  const struct {
+    const char* typed;
+    const char* text;  // what the search keeps
+    const char* code;
+  } cases[] = {{"11", "11", "110"},   {"110", "110", "110"}, {"1100", "1100", "1100"},
+               {"112", "112", "112"}, {"4", "4", "42"},      {"12", "1", "101"},
+               {"2", "", "7"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    table.First();
+    TIncrementalSearch search;
+    for (const char* typed = c.typed; *typed != 0; ++typed)
+      search.Type(table, *typed);
+    EXPECT_EQ(search.Text(), c.text);
+    EXPECT_EQ(table.FieldByName("CODE").AsString(), c.code);
+  }
 }
 
 TEST_F(LookupTest, LowerCaseLatvianLetterFindsTheUpperCaseOneAndShowsIt) {
