@@ -177,6 +177,7 @@ TFormTable::TFormTable(QWidget* parent) : TNoxForm(parent) {
   connect(BBDeleteRecord_, &QPushButton::clicked, this, [this] { BBDeleteRecordClick(); });
   connect(BBClose_, &QPushButton::clicked, this, &QDialog::close);
   connect(source_, &controls::TNoxDataSource::StateChanged, this, &TFormTable::ShowState);
+  connect(source_, &controls::TNoxDataSource::DataSetChanged, this, &TFormTable::MakeDurable);
   connect(source_, &controls::TNoxDataSource::RecordChanged, this, &TFormTable::ShowState);
   connect(LLRecords_, &controls::TNoxLookList::SearchPrepared, this, &TFormTable::ShowSearchState);
   ShowState();
@@ -278,6 +279,15 @@ void TFormTable::ShowSearchState(bool searchable) {
   LblNoSearch_->setVisible(!searchable && source_->Active());
 }
 
+void TFormTable::MakeDurable() {
+  if (!table_.Active()) return;
+  try {
+    table_.FlushBuffers();
+  } catch (const tables::TableError& error) {
+    controls::ShowDataError(error);
+  }
+}
+
 bool TFormTable::BBPostClick() {
   // A value still in its edit is checked and written first (a value out of range is refused).
   const bool stored = source_->Post();
@@ -300,6 +310,7 @@ bool TFormTable::BBDeleteRecordClick() {
   bool deleted = true;
   try {
     table_.Delete();  // a correction not yet stored goes with it
+    table_.FlushBuffers();
   } catch (const tables::TableError& error) {
     controls::ShowDataError(error);
     deleted = false;

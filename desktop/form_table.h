@@ -65,6 +65,9 @@ class TFormTable : public TNoxForm {
  private:
   void BuildFields();
   void ShowState();
+  // A stored correction or a deleted record is put on disk at once, so that a program killed
+  // afterwards does not take back what the user saw done.
+  void MakeDurable();
   void ShowSearchState(bool searchable);
 
   tables::TTable table_;

@@ -237,6 +237,12 @@ TEST_F(FormTableTest, DeleteAsksFirstAndNoKeepsTheRecord) {
     EXPECT_EQ(answers.Shown()[0].message, QStringLiteral("Delete the record?"));
   }
   EXPECT_EQ(form.Table().RecordCount(), 2u);
+  // On disk before the window closes, so that a program killed now keeps the deletion: the
+  // Paradox header's record count (4 bytes at offset 6).
+  std::ifstream file(Path("CUSTOMER.DB"), std::ios::binary);
+  unsigned char count[10] = {};
+  file.read(reinterpret_cast<char*>(count), sizeof count);
+  EXPECT_EQ(count[6] | count[7] << 8 | count[8] << 16 | count[9] << 24, 2);
   form.close();
   main.reset();
   EXPECT_EQ(Names("CUSTOMER.DB"), "1=Client 1;3=Client 3;");
