@@ -37,13 +37,12 @@ std::string ErrorText(const std::exception& error) {
   return text;
 }
 
-// Two names of one file (another spelling, a link): by device and inode.
+}  // namespace
+
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error);
 }
-
-}  // namespace
 
 PathParts SplitTablePath(std::string_view fullPath) {
   std::size_t nameStart = fullPath.size();

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -108,6 +109,10 @@ struct PathParts {
   std::string extension;  // from the file name's last ".", the "." included
 };
 PathParts SplitTablePath(std::string_view fullPath);
+
+// Whether two paths name one file (another spelling, a link): by device and inode. False when
+// either does not exist.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // The run installs its post-error handlers on the target and the key-violation table when it is
 // made and removes them when it is destroyed: keep one run per set of tables.

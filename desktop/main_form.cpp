@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
-#include <system_error>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -745,15 +744,10 @@ void TMainForm::AboutClick() {
 
 namespace {
 
-bool SameTableFile(const std::filesystem::path& one, const std::filesystem::path& other) {
-  std::error_code error;
-  return std::filesystem::equivalent(one, other, error);
-}
-
 // The workspace takes back the tables it let go of, unless it has opened others meanwhile.
 void TakeBack(const std::vector<tables::TTable*>& released, const std::filesystem::path& path) {
   for (tables::TTable* table : released) {
-    if (!table->Active() && SameTableFile(table->FilePath(), path)) {
+    if (!table->Active() && convert::SameFile(table->FilePath(), path)) {
       RunReported([table] { table->Open(); });
     }
   }
@@ -809,7 +803,7 @@ void TMainForm::OpenTableForm(const std::string& databaseName, const std::string
   const std::filesystem::path path = named.FilePath();
   // One window per table: two would keep each other from storing.
   for (const HeldTable& held : tableForms_) {
-    if (SameTableFile(held.path, path)) {
+    if (convert::SameFile(held.path, path)) {
       held.form->raise();
       held.form->activateWindow();
       return;
@@ -820,7 +814,8 @@ void TMainForm::OpenTableForm(const std::string& databaseName, const std::string
   HeldTable held{nullptr, path, {}};
   for (tables::TTable* table :
        {&workspace_.TableSource, &workspace_.TableTarget, &workspace_.TableKeyViol}) {
-    if (table->Active() && SameTableFile(table->FilePath(), path)) held.released.push_back(table);
+    if (table->Active() && convert::SameFile(table->FilePath(), path))
+      held.released.push_back(table);
   }
   if (!held.released.empty() && formConvert_->Run() != nullptr &&
       formConvert_->Run()->IsRunning()) {
@@ -867,7 +862,7 @@ bool TMainForm::MayStartRun() const {
   for (const HeldTable& held : tableForms_) {
     for (const tables::TTable* table : {&workspace_.TableSource, &workspace_.TableTarget,
                                         static_cast<const tables::TTable*>(&keyViolations)}) {
-      if (SameTableFile(table->FilePath(), held.path)) {
+      if (convert::SameFile(table->FilePath(), held.path)) {
         NoxMessageDlg(QStringLiteral("The table '%1' is open in a table window: close that "
                                      "window before converting.")
                           .arg(FromDataText(table->TableName())),
