@@ -77,6 +77,19 @@ std::uint64_t FileSize(int fd, const std::string& context) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
+void CreateLike(int like, const std::filesystem::path& to, const void* data, std::size_t size,
+                const std::string& context) {
+  struct stat info {};
+  if (::fstat(like, &info) != 0) Fail(context);
+  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+  if (fd < 0) Fail(context);
+  int closing = fd;
+  FlushAndClose(closing, [&] {
+    if (::fchmod(fd, info.st_mode & 07777) != 0) Fail(context);  // the umask took some away
+    WriteAt(fd, data, size, 0, context);
+  });
+}
+
 void FlushAndClose(int& fd, const std::function<void()>& flush) {
   if (fd < 0) return;
   struct Release {

@@ -25,6 +25,10 @@ void WriteAt(int fd, const void* data, std::size_t size, std::uint64_t offset,
 void Truncate(int fd, std::uint64_t size, const std::string& context);
 void Sync(int fd, const std::string& context);
 std::uint64_t FileSize(int fd, const std::string& context);
+// Creates `to`, which must not exist, with the permission bits of the file open as `like`, and
+// writes `size` bytes into it.
+void CreateLike(int like, const std::filesystem::path& to, const void* data, std::size_t size,
+                const std::string& context);
 // Runs flush, then closes the descriptor (set to -1) whether or not flush raised; raises flush's
 // error. A closed descriptor does nothing.
 void FlushAndClose(int& fd, const std::function<void()>& flush);

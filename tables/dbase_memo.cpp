@@ -163,6 +163,13 @@ void DbaseMemoFile::clear() {
   headerDirty_ = false;
 }
 
+void DbaseMemoFile::writeCleared(const std::filesystem::path& to) const {
+  const std::string context = "Cannot copy memo file '" + path_.string() + "'";
+  std::vector<char> kept((kHeaderSize + blockSize_ - 1) / blockSize_ * blockSize_);
+  kept.resize(dbase_io::ReadAt(fd_, kept.data(), kept.size(), 0, context));
+  dbase_io::CreateLike(fd_, to, kept.data(), kept.size(), context);
+}
+
 void DbaseMemoFile::flush(bool sync) {
   if (headerDirty_) {
     std::array<unsigned char, 4> next{};

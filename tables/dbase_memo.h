@@ -32,6 +32,8 @@ class DbaseMemoFile {
   std::uint32_t write(std::string_view data);
   // Drops every value.
   void clear();
+  // Writes, as `to`, the part of the file clear() keeps.
+  void writeCleared(const std::filesystem::path& to) const;
   // Writes the header's next-free-block number; with sync, makes the file durable.
   void flush(bool sync);
 

@@ -418,6 +418,7 @@ class DbaseStorage final : public TableStorage {
   std::size_t updateRecord(std::size_t position, const Record& record) override;
   void deleteRecord(std::size_t position) override;
   void emptyTable() override;
+  void writeEmptied(const std::filesystem::path& directory) const override;
   void flush() override;
   void prepareWrite() override;
   void close() override;
@@ -1136,6 +1137,20 @@ void DbaseStorage::emptyTable() {
   journal_->commit();
   if (memo_) memo_->clear();
   needsSync_ = true;
+}
+
+// The header with no records counted: the copy opens sound, and emptyTable() writes the rest. A
+// damaged table is copied whole, so that emptying the copy is refused as it is here.
+void DbaseStorage::writeEmptied(const std::filesystem::path& directory) const {
+  if (!faults_.empty()) return;
+  const std::string context = "Cannot copy table '" + name_ + "'";
+  std::vector<unsigned char> header(headerLength_);
+  if (io::ReadAt(fd_, header.data(), header.size(), 0, context) < header.size()) {
+    damaged("the header is cut short");
+  }
+  io::PutU32(&header[4], 0);
+  io::CreateLike(fd_, directory / path_.filename(), header.data(), header.size(), context);
+  if (memo_) memo_->writeCleared(directory / memo_->path().filename());
 }
 
 void DbaseStorage::writePending() {

@@ -81,6 +81,12 @@ class TableStorage {
   virtual void deleteRecord(std::size_t position) = 0;
   // Removes every record; structure and indexes stay.
   virtual void emptyTable() = 0;
+  // Writes into `directory`, under their own names, those of the table's files it can write
+  // without copying the records, such that emptyTable() on a storage opened there leaves exactly
+  // what it would leave on a whole copy. The caller copies the files not written.
+  virtual void writeEmptied(const std::filesystem::path& directory) const {
+    static_cast<void>(directory);
+  }
   // Makes everything posted so far durable and the files consistent on disk.
   virtual void flush() = 0;
   // Before the first change: takes the table for writing (the exclusive lock) and checks that its

@@ -355,8 +355,11 @@ void TTable::BeginReplacement() {
     for (const std::filesystem::path& companion : Companions(path, type)) {
       if (std::filesystem::exists(companion)) files.push_back(companion);
     }
-    for (const std::filesystem::path& file : files)
-      std::filesystem::copy_file(file, directory / file.filename());
+    original_->writeEmptied(directory);
+    for (const std::filesystem::path& file : files) {
+      const std::filesystem::path copy = directory / file.filename();
+      if (!std::filesystem::exists(copy)) std::filesystem::copy_file(file, copy);
+    }
     std::unique_ptr<TableStorage> copy =
         factory_.open(directory / path.filename(), type, OpenMode::Exclusive);
     copy->emptyTable();
