@@ -8,13 +8,16 @@
 // Crash safety: every write into the .db goes through a rollback journal, so a writer killed
 // between flushes leaves, once the journal is replayed at the next open, the table exactly as its
 // last flush left it: no block half written (a 4 KiB block after a 2 KiB header spans two memory
-// pages), no block written but never linked. Within a change, a block that takes records from
-// another (a split) or joins the chain is still written before any block that points to it. The
-// header counters and the primary index are written at flush. Opening walks the block chain and
+// pages), no block written but never linked. Changed blocks are written at flush (or when the cache
+// is full) in runs of neighbouring blocks, one system call a run; a table being filled at its end
+// writes the full blocks it has moved past as they gather, and keeps only its last ones in memory.
+// An edit that moves a record and a delete still write their block at once. The header counters
+// and the primary index are written at flush. Opening walks the block chain and
 // checks it against the header; a table where they disagree is read as far as the chain goes and
 // refuses changes.
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +44,8 @@ namespace {
 using namespace paradox;
 
 constexpr std::size_t kCacheBytes = std::size_t{64} << 20;
+constexpr std::size_t kRunBlocks = 256;     // blocks written by one system call at most
+constexpr std::size_t kSpareBuffers = 256;  // buffers of blocks that left the cache, for reuse
 constexpr std::uint8_t kBlockSizeCode = 4;  // 4 KiB blocks
 
 std::string Upper(std::string text) {
@@ -244,8 +249,9 @@ class ParadoxStorage final : public TableStorage {
     dbase_io::Truncate(fd_, header_.headerSize, name_);
     dbase_io::Sync(fd_, name_);
     journal_->commit();
-    cache_.clear();
+    dropCache();
     linkDirty_.clear();
+    sealed_.clear();
     order_.clear();
     freeBlocks_.clear();
     pendingFree_.clear();
@@ -507,31 +513,73 @@ class ParadoxStorage final : public TableStorage {
   // Keeps the block cache bounded; called only between operations, so no block pointer an
   // operation holds can go stale.
   void trimCache() {
+    if (sealed_.size() >= kRunBlocks) writeSealed();
     if (cache_.size() < cacheLimit_) return;
     writeBack();
-    cache_.clear();
+    dropCache();
+  }
+
+  // A cached block's buffer, zeroed; taken from the spare ones when there are.
+  std::vector<unsigned char>& cacheEntry(std::uint16_t number) {
+    auto [it, inserted] = cache_.try_emplace(number);
+    std::vector<unsigned char>& data = it->second.data;
+    if (inserted && !spare_.empty()) {
+      data = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    data.assign(blockSize_, 0);
+    return data;
+  }
+
+  void evict(std::uint16_t number) {
+    const auto it = cache_.find(number);
+    if (it == cache_.end()) return;
+    if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(it->second.data));
+    cache_.erase(it);
+  }
+
+  void dropCache() {
+    while (!cache_.empty())
+      evict(cache_.begin()->first);
   }
 
   unsigned char* block(std::uint16_t number) {
-    auto [it, inserted] = cache_.try_emplace(number);
-    if (inserted) {
-      it->second.data.assign(blockSize_, 0);
-      if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
-        dbase_io::ReadAt(fd_, it->second.data.data(), blockSize_, blockOffset(number), name_);
-      }
+    if (const auto it = cache_.find(number); it != cache_.end()) return it->second.data.data();
+    std::vector<unsigned char>& data = cacheEntry(number);
+    if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
+      dbase_io::ReadAt(fd_, data.data(), blockSize_, blockOffset(number), name_);
     }
-    return it->second.data.data();
-  }
-
-  void storeBlock(std::uint16_t number, unsigned char* data) {
-    WriteBlockHeader(data, next_[number], prev_[number], count_[number], header_.recordSize);
-    journal_->writeAt(data, blockSize_, blockOffset(number), name_);
-    fileSize_ = std::max<std::uint64_t>(fileSize_, blockOffset(number) + blockSize_);
+    return data.data();
   }
 
   void writeBlockNow(std::uint16_t number) {
-    storeBlock(number, block(number));
-    cache_[number].dirty = false;
+    block(number);
+    journal_->save(blockOffset(number), blockSize_);
+    writeRuns(std::span<const std::uint16_t>(&number, 1));
+  }
+
+  // Writes cached blocks, listed in ascending order, in runs of neighbouring blocks; their old
+  // bytes are saved in the journal already.
+  void writeRuns(std::span<const std::uint16_t> numbers) {
+    std::vector<iovec>& pieces = pieces_;
+    for (std::size_t first = 0; first < numbers.size();) {
+      pieces.clear();
+      std::size_t end = first;
+      do {
+        const std::uint16_t number = numbers[end];
+        CachedBlock& cached = cache_.at(number);
+        WriteBlockHeader(cached.data.data(), next_[number], prev_[number], count_[number],
+                         header_.recordSize);
+        cached.dirty = false;
+        pieces.push_back({cached.data.data(), blockSize_});
+        ++end;
+      } while (end < numbers.size() && numbers[end] == numbers[end - 1] + 1 &&
+               end - first < kRunBlocks);
+      const std::uint64_t offset = blockOffset(numbers[first]);
+      journal_->writeAt(pieces, offset, name_);
+      fileSize_ = std::max<std::uint64_t>(fileSize_, offset + pieces.size() * blockSize_);
+      first = end;
+    }
   }
 
   void writeBack() {
@@ -540,19 +588,52 @@ class ParadoxStorage final : public TableStorage {
       if (cached.dirty) dirty.push_back(number);
     }
     std::sort(dirty.begin(), dirty.end());
+    // A block written whole carries its links.
+    std::sort(linkDirty_.begin(), linkDirty_.end());
+    linkDirty_.erase(std::unique(linkDirty_.begin(), linkDirty_.end()), linkDirty_.end());
+    std::erase_if(linkDirty_, [&](std::uint16_t number) {
+      return std::binary_search(dirty.begin(), dirty.end(), number);
+    });
     // The old bytes of every block rewritten here reach the journal with one sync.
     for (std::uint16_t number : dirty)
       journal_->save(blockOffset(number), blockSize_);
     for (std::uint16_t number : linkDirty_)
       journal_->save(blockOffset(number), kBlockHeaderSize);
-    for (std::uint16_t number : dirty)
-      writeBlockNow(number);
+    writeRuns(dirty);
     for (std::uint16_t number : linkDirty_) {
       unsigned char head[kBlockHeaderSize];
       WriteBlockHeader(head, next_[number], prev_[number], count_[number], header_.recordSize);
       journal_->writeAt(head, sizeof head, blockOffset(number), name_);
     }
     linkDirty_.clear();
+    sealed_.clear();
+  }
+
+  // The full blocks that appends at the end have moved past go to disk and leave the cache.
+  void writeSealed() {
+    std::sort(sealed_.begin(), sealed_.end());
+    std::erase_if(sealed_, [&](std::uint16_t number) {
+      const auto it = cache_.find(number);
+      if (it == cache_.end()) return true;
+      if (it->second.dirty) return false;
+      evict(number);
+      return true;
+    });
+    for (std::uint16_t number : sealed_)
+      journal_->save(blockOffset(number), blockSize_);
+    writeRuns(sealed_);
+    for (std::uint16_t number : sealed_)
+      evict(number);
+    sealed_.clear();
+  }
+
+  // A block's links changed: written with the block when it is cached, else on their own.
+  void linksChanged(std::uint16_t number) {
+    if (const auto it = cache_.find(number); it != cache_.end()) {
+      it->second.dirty = true;
+    } else {
+      linkDirty_.push_back(number);
+    }
   }
 
   std::uint16_t allocateBlock() {
@@ -565,9 +646,8 @@ class ParadoxStorage final : public TableStorage {
       number = ++fileBlocks_;
       growArrays(fileBlocks_);
     }
-    auto& cached = cache_[number];
-    cached.data.assign(blockSize_, 0);
-    cached.dirty = true;
+    cacheEntry(number);
+    cache_[number].dirty = true;
     count_[number] = 0;
     return number;
   }
@@ -579,11 +659,15 @@ class ParadoxStorage final : public TableStorage {
         index == npos ? (order_.empty() ? 0 : order_.front()) : next_[before];
     next_[number] = after;
     prev_[number] = before;
-    if (before != 0) next_[before] = number, linkDirty_.push_back(before);
-    if (after != 0) prev_[after] = number, linkDirty_.push_back(after);
-    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(index == npos ? 0 : index + 1),
-                  number);
-    treeValid_ = false;
+    if (before != 0) next_[before] = number, linksChanged(before);
+    if (after != 0) prev_[after] = number, linksChanged(after);
+    const std::size_t at = index == npos ? 0 : index + 1;
+    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(at), number);
+    if (after == 0 && treeValid_) {
+      treeAppend(count_[number]);
+    } else {
+      treeValid_ = false;
+    }
   }
 
   std::size_t insertAt(std::size_t index, std::size_t slot, const unsigned char* record) {
@@ -603,6 +687,7 @@ class ParadoxStorage final : public TableStorage {
       unsigned char* target = block(fresh);
       if (index + 1 == order_.size() && slot == capacity_) {
         linkAfter(index, fresh);  // the end of the table: start a new block
+        sealed_.push_back(number);
         index += 1;
         slot = 0;
       } else {
@@ -615,7 +700,7 @@ class ParadoxStorage final : public TableStorage {
           firstKey_[fresh].assign(reinterpret_cast<const char*>(target + kBlockHeaderSize),
                                   header_.keySize());
         linkAfter(index, fresh);
-        writeBlockNow(fresh);  // the moved records are on disk before their old block shrinks
+        if (treeValid_) treeAdd(index, -static_cast<long>(moved));
         cache_[number].dirty = true;
         if (slot > keep) {
           index += 1;
@@ -633,7 +718,6 @@ class ParadoxStorage final : public TableStorage {
     if (keyed() && slot == 0) {
       firstKey_[number].assign(reinterpret_cast<const char*>(record), header_.keySize());
     }
-    if (count == 0) writeBlockNow(number);  // a new block is on disk before anything links it
     ++recordCount_;
     if (treeValid_) treeAdd(index, 1);
     return prefix(index) + slot;
@@ -653,12 +737,12 @@ class ParadoxStorage final : public TableStorage {
       // An empty block leaves the chain and becomes a free one, its header saying so; it is reused
       // only after the next flush has written the links that no longer point to it.
       const std::uint16_t before = prev_[number], after = next_[number];
-      if (before != 0) next_[before] = after, linkDirty_.push_back(before);
-      if (after != 0) prev_[after] = before, linkDirty_.push_back(after);
+      if (before != 0) next_[before] = after, linksChanged(before);
+      if (after != 0) prev_[after] = before, linksChanged(after);
       next_[number] = prev_[number] = 0;
+      evict(number);
       linkDirty_.push_back(number);
       order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(index));
-      cache_.erase(number);
       pendingFree_.push_back(number);
       treeValid_ = false;
       return;
@@ -768,6 +852,15 @@ class ParadoxStorage final : public TableStorage {
     treeValid_ = true;
   }
 
+  // A block joined the end of the chain.
+  void treeAppend(std::size_t count) {
+    const std::size_t i = tree_.size();
+    std::size_t sum = count;
+    for (std::size_t j = i - 1, low = i - (i & (~i + 1)); j > low; j -= j & (~j + 1))
+      sum += tree_[j];
+    tree_.push_back(sum);
+  }
+
   void treeAdd(std::size_t index, long delta) {
     for (std::size_t i = index + 1; i < tree_.size(); i += i & (~i + 1)) {
       tree_[i] = static_cast<std::size_t>(static_cast<long>(tree_[i]) + delta);
@@ -842,6 +935,9 @@ class ParadoxStorage final : public TableStorage {
   bool treeValid_ = false;
 
   std::unordered_map<std::uint16_t, CachedBlock> cache_;
+  std::vector<std::vector<unsigned char>> spare_;  // buffers of blocks that left the cache
+  std::vector<std::uint16_t> sealed_;  // full blocks appends moved past, written in runs
+  std::vector<iovec> pieces_;          // the blocks of the run being written
   std::size_t cacheLimit_ = 0;
   Value checked_;                         // a value read only for its error
   std::vector<unsigned char> newRecord_;  // the bytes of the record being appended
