@@ -45,6 +45,7 @@ using namespace paradox;
 
 constexpr std::size_t kCacheBytes = std::size_t{64} << 20;
 constexpr std::size_t kRunBlocks = 256;     // blocks written by one system call at most
+constexpr std::size_t kReadRunBlocks = 64;  // blocks read by one system call at most at open
 constexpr std::size_t kSpareBuffers = 256;  // buffers of blocks that left the cache, for reuse
 constexpr std::uint8_t kBlockSizeCode = 4;  // 4 KiB blocks
 
@@ -212,12 +213,11 @@ class ParadoxStorage final : public TableStorage {
                 old.size());
     std::vector<unsigned char> bytes(header_.recordSize, 0);
     encodeFixed(record, old.data(), bytes.data());
-    const std::size_t keySize = header_.keySize();
-    if (!keyed() || std::memcmp(bytes.data(), old.data(), keySize) == 0) {
+    if (!keyed() || std::memcmp(bytes.data(), old.data(), keySize_) == 0) {
       encodeBlobs(record, old.data(), bytes.data());
       std::memcpy(block(number) + kBlockHeaderSize + slot * header_.recordSize, bytes.data(),
                   bytes.size());
-      cache_[number].dirty = true;
+      cached(number).dirty = true;
       changed_ = true;
       return position;
     }
@@ -413,12 +413,15 @@ class ParadoxStorage final : public TableStorage {
       }
       indexDefs_.push_back({"", fields, ixPrimary | ixUnique});
     }
+    keySize_ = header_.keySize();
     fieldDefs_.clear();
-    hasBlobs_ = false;
-    for (const auto& field : header_.fields) {
-      fieldDefs_.push_back(field.def);
-      hasBlobs_ = hasBlobs_ || IsBlobCode(field.code);
+    fixedFields_.clear();
+    blobFields_.clear();
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      fieldDefs_.push_back(header_.fields[i].def);
+      (IsBlobCode(header_.fields[i].code) ? blobFields_ : fixedFields_).push_back(i);
     }
+    hasBlobs_ = !blobFields_.empty();
     next_.assign(1, 0);
     prev_.assign(1, 0);
     count_.assign(1, 0);
@@ -442,7 +445,8 @@ class ParadoxStorage final : public TableStorage {
     firstKey_.resize(blocks + 1);
   }
 
-  // Walks the block chain from the first block, checking every link and count.
+  // Walks the block chain from the first block, checking every link and count. A chain that runs
+  // on through neighbouring blocks is read in growing runs of them, one system call a run.
   void readChain() {
     const std::uint64_t dataBytes =
         fileSize_ > header_.headerSize ? fileSize_ - header_.headerSize : 0;
@@ -450,8 +454,23 @@ class ParadoxStorage final : public TableStorage {
         static_cast<std::uint16_t>(std::min<std::uint64_t>(dataBytes / blockSize_, 0xFFFF));
     growArrays(fileBlocks_);
     std::vector<bool> seen(fileBlocks_ + 1u, false);
-    const std::size_t keySize = header_.keySize();
-    std::vector<unsigned char> head(kBlockHeaderSize + keySize);
+    const auto run = std::make_unique_for_overwrite<unsigned char[]>(kReadRunBlocks * blockSize_);
+    std::size_t runFirst = 0, runBlocks = 0, ahead = 1;
+    auto headOf = [&](std::uint16_t number) -> const unsigned char* {
+      if (number < runFirst || number >= runFirst + runBlocks) {
+        ahead = number == runFirst + runBlocks ? std::min(ahead * 2, kReadRunBlocks) : 1;
+        runFirst = number;
+        runBlocks = std::min<std::size_t>(ahead, fileBlocks_ - number + 1u);
+        const std::size_t got =
+            dbase_io::ReadAt(fd_, run.get(), runBlocks * blockSize_, blockOffset(number), name_);
+        runBlocks = got / blockSize_;
+        if (runBlocks == 0) {
+          if (got < kBlockHeaderSize + keySize_) damaged("a data block is cut short");
+          runBlocks = 1;  // the last block, cut short after its first record's key
+        }
+      }
+      return run.get() + (number - runFirst) * blockSize_;
+    };
     std::uint16_t number = header_.firstBlock;
     std::uint16_t previous = 0;
     while (number != 0) {
@@ -462,11 +481,8 @@ class ParadoxStorage final : public TableStorage {
       }
       if (seen[number]) damaged("its block chain loops");
       seen[number] = true;
-      if (dbase_io::ReadAt(fd_, head.data(), head.size(), blockOffset(number), name_) !=
-          head.size()) {
-        damaged("a data block is cut short");
-      }
-      const BlockHeader block = ReadBlockHeader(head.data());
+      const unsigned char* head = headOf(number);
+      const BlockHeader block = ReadBlockHeader(head);
       const long count = block.lastOffset < 0 ? 0 : block.lastOffset / header_.recordSize + 1;
       if (static_cast<std::size_t>(count) > capacity_) damaged("a data block overflows");
       if (count > 0) {
@@ -474,8 +490,8 @@ class ParadoxStorage final : public TableStorage {
         prev_[number] = previous;
         if (previous != 0) next_[previous] = number;
         if (keyed()) {
-          firstKey_[number].assign(reinterpret_cast<const char*>(head.data() + kBlockHeaderSize),
-                                   keySize);
+          firstKey_[number].assign(reinterpret_cast<const char*>(head + kBlockHeaderSize),
+                                   keySize_);
         }
         order_.push_back(number);
         recordCount_ += static_cast<std::size_t>(count);
@@ -519,8 +535,8 @@ class ParadoxStorage final : public TableStorage {
     dropCache();
   }
 
-  // A cached block's buffer, zeroed; taken from the spare ones when there are.
-  std::vector<unsigned char>& cacheEntry(std::uint16_t number) {
+  // A cache entry for a block, its buffer zeroed (a spare one when there is).
+  CachedBlock& cacheEntry(std::uint16_t number) {
     auto [it, inserted] = cache_.try_emplace(number);
     std::vector<unsigned char>& data = it->second.data;
     if (inserted && !spare_.empty()) {
@@ -528,12 +544,13 @@ class ParadoxStorage final : public TableStorage {
       spare_.pop_back();
     }
     data.assign(blockSize_, 0);
-    return data;
+    return it->second;
   }
 
   void evict(std::uint16_t number) {
     const auto it = cache_.find(number);
     if (it == cache_.end()) return;
+    if (number == lastNumber_) lastUsed_ = nullptr;
     if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(it->second.data));
     cache_.erase(it);
   }
@@ -543,14 +560,24 @@ class ParadoxStorage final : public TableStorage {
       evict(cache_.begin()->first);
   }
 
-  unsigned char* block(std::uint16_t number) {
-    if (const auto it = cache_.find(number); it != cache_.end()) return it->second.data.data();
-    std::vector<unsigned char>& data = cacheEntry(number);
-    if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
-      dbase_io::ReadAt(fd_, data.data(), blockSize_, blockOffset(number), name_);
+  // A block's cache entry, read from the file when it is not cached yet. Appends use the same
+  // block again and again: the last one used is found without a look-up.
+  CachedBlock& cached(std::uint16_t number) {
+    if (number == lastNumber_ && lastUsed_ != nullptr) return *lastUsed_;
+    auto it = cache_.find(number);
+    CachedBlock* entry = it != cache_.end() ? &it->second : nullptr;
+    if (entry == nullptr) {
+      entry = &cacheEntry(number);
+      if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
+        dbase_io::ReadAt(fd_, entry->data.data(), blockSize_, blockOffset(number), name_);
+      }
     }
-    return data.data();
+    lastNumber_ = number;
+    lastUsed_ = entry;
+    return *entry;
   }
+
+  unsigned char* block(std::uint16_t number) { return cached(number).data.data(); }
 
   void writeBlockNow(std::uint16_t number) {
     block(number);
@@ -646,8 +673,7 @@ class ParadoxStorage final : public TableStorage {
       number = ++fileBlocks_;
       growArrays(fileBlocks_);
     }
-    cacheEntry(number);
-    cache_[number].dirty = true;
+    cacheEntry(number).dirty = true;
     count_[number] = 0;
     return number;
   }
@@ -698,10 +724,10 @@ class ParadoxStorage final : public TableStorage {
         count_[number] = static_cast<std::uint16_t>(keep);
         if (keyed())
           firstKey_[fresh].assign(reinterpret_cast<const char*>(target + kBlockHeaderSize),
-                                  header_.keySize());
+                                  keySize_);
         linkAfter(index, fresh);
         if (treeValid_) treeAdd(index, -static_cast<long>(moved));
-        cache_[number].dirty = true;
+        cached(number).dirty = true;
         if (slot > keep) {
           index += 1;
           slot -= keep;
@@ -714,9 +740,9 @@ class ParadoxStorage final : public TableStorage {
     std::memmove(data + (slot + 1) * size, data + slot * size, (count - slot) * size);
     std::memcpy(data + slot * size, record, size);
     count_[number] = static_cast<std::uint16_t>(count + 1);
-    cache_[number].dirty = true;
+    cached(number).dirty = true;
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(record), header_.keySize());
+      firstKey_[number].assign(reinterpret_cast<const char*>(record), keySize_);
     }
     ++recordCount_;
     if (treeValid_) treeAdd(index, 1);
@@ -748,7 +774,7 @@ class ParadoxStorage final : public TableStorage {
       return;
     }
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(data), header_.keySize());
+      firstKey_[number].assign(reinterpret_cast<const char*>(data), keySize_);
     }
     writeBlockNow(number);
     if (treeValid_) treeAdd(index, -1);
@@ -757,7 +783,6 @@ class ParadoxStorage final : public TableStorage {
   // The block index and slot of the first record whose key is not below the record's key; true
   // when that record has the same key.
   bool findKey(const unsigned char* record, std::size_t& index, std::size_t& slot) {
-    const std::size_t keySize = header_.keySize();
     index = 0;
     slot = 0;
     if (order_.empty()) return false;
@@ -766,13 +791,13 @@ class ParadoxStorage final : public TableStorage {
     if (const std::size_t lastCount = count_[lastBlock]; lastCount > 0) {
       const unsigned char* last =
           block(lastBlock) + kBlockHeaderSize + (lastCount - 1) * header_.recordSize;
-      if (std::memcmp(last, record, keySize) < 0) {
+      if (std::memcmp(last, record, keySize_) < 0) {
         index = order_.size() - 1;
         slot = lastCount;
         return false;
       }
     }
-    const std::string_view key(reinterpret_cast<const char*>(record), keySize);
+    const std::string_view key(reinterpret_cast<const char*>(record), keySize_);
     auto it = std::upper_bound(
         order_.begin(), order_.end(), key,
         [&](std::string_view k, std::uint16_t b) { return k < std::string_view(firstKey_[b]); });
@@ -782,7 +807,7 @@ class ParadoxStorage final : public TableStorage {
     std::size_t low = 0, high = count_[number];
     while (low < high) {
       const std::size_t mid = (low + high) / 2;
-      if (std::memcmp(data + mid * header_.recordSize, record, keySize) < 0) {
+      if (std::memcmp(data + mid * header_.recordSize, record, keySize_) < 0) {
         low = mid + 1;
       } else {
         high = mid;
@@ -790,7 +815,7 @@ class ParadoxStorage final : public TableStorage {
     }
     slot = low;
     return low < count_[number] &&
-           std::memcmp(data + low * header_.recordSize, record, keySize) == 0;
+           std::memcmp(data + low * header_.recordSize, record, keySize_) == 0;
   }
 
   // Encodes every field but the blobs, converting values to the field types. An empty
@@ -801,9 +826,8 @@ class ParadoxStorage final : public TableStorage {
       throw TableError("Table '" + name_ + "': record has the wrong number of fields");
     }
     std::int64_t autoValue = 0;
-    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+    for (std::size_t i : fixedFields_) {
       const FieldLayout& field = header_.fields[i];
-      if (IsBlobCode(field.code)) continue;
       unsigned char* target = out + field.offset;
       if (field.code != kAutoInc && HoldsFieldValue(field.def, record[i])) {
         EncodeField(field, record[i], target);  // converted already, as the table's fields do
@@ -825,9 +849,8 @@ class ParadoxStorage final : public TableStorage {
 
   // Encodes the blob fields; an unchanged blob keeps its place in the memo file.
   void encodeBlobs(const Record& record, const unsigned char* old, unsigned char* out) {
-    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+    for (std::size_t i : blobFields_) {
       const FieldLayout& field = header_.fields[i];
-      if (!IsBlobCode(field.code)) continue;
       const Value value = ConvertForField(field.def, record[i]);
       if (old != nullptr) {
         Value previous;
@@ -918,6 +941,8 @@ class ParadoxStorage final : public TableStorage {
   std::vector<FieldDef> fieldDefs_;
   std::vector<IndexDef> indexDefs_;
   bool hasBlobs_ = false;
+  std::vector<std::size_t> fixedFields_, blobFields_;  // field numbers
+  std::size_t keySize_ = 0;
   std::unique_ptr<MemoFile> memo_;
   std::size_t blockSize_ = 0;
   std::size_t capacity_ = 0;
@@ -938,6 +963,8 @@ class ParadoxStorage final : public TableStorage {
   std::vector<std::vector<unsigned char>> spare_;  // buffers of blocks that left the cache
   std::vector<std::uint16_t> sealed_;  // full blocks appends moved past, written in runs
   std::vector<iovec> pieces_;          // the blocks of the run being written
+  std::uint16_t lastNumber_ = 0;       // the block last looked up, and its entry
+  CachedBlock* lastUsed_ = nullptr;
   std::size_t cacheLimit_ = 0;
   Value checked_;                         // a value read only for its error
   std::vector<unsigned char> newRecord_;  // the bytes of the record being appended
