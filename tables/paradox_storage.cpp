@@ -247,6 +247,7 @@ class ParadoxStorage final : public TableStorage {
     journal_->writeAt(headerBytes_.data(), headerBytes_.size(), 0, name_);
     dbase_io::Sync(fd_, name_);
     dbase_io::Truncate(fd_, header_.headerSize, name_);
+    fileSize_ = header_.headerSize;
     dbase_io::Sync(fd_, name_);
     journal_->commit();
     dropCache();
@@ -628,9 +629,13 @@ class ParadoxStorage final : public TableStorage {
       journal_->save(blockOffset(number), kBlockHeaderSize);
     writeRuns(dirty);
     for (std::uint16_t number : linkDirty_) {
-      unsigned char head[kBlockHeaderSize];
-      WriteBlockHeader(head, next_[number], prev_[number], count_[number], header_.recordSize);
-      journal_->writeAt(head, sizeof head, blockOffset(number), name_);
+      // A block that emptied before it was ever written goes to the file whole, empty.
+      const bool inFile = blockOffset(number) + blockSize_ <= fileSize_;
+      std::vector<unsigned char> head(inFile ? kBlockHeaderSize : blockSize_, 0);
+      WriteBlockHeader(head.data(), next_[number], prev_[number], count_[number],
+                       header_.recordSize);
+      journal_->writeAt(head.data(), head.size(), blockOffset(number), name_);
+      fileSize_ = std::max<std::uint64_t>(fileSize_, blockOffset(number) + head.size());
     }
     linkDirty_.clear();
     sealed_.clear();
