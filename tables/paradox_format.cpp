@@ -470,8 +470,11 @@ void DecodeField(const FieldLayout& field, const unsigned char* data, MemoFile* 
 }
 
 void EncodeField(const FieldLayout& field, const Value& value, unsigned char* data) {
-  std::memset(data, 0, field.width);
-  if (value.isNull()) return;
+  // Every type but a text fills its fixed width; a text's unused bytes are zero, as are a null's.
+  if (value.isNull()) {
+    std::memset(data, 0, field.width);
+    return;
+  }
   auto number = [&]() -> double {
     if (value.kind() == Value::Kind::Integer) return static_cast<double>(value.integer());
     if (value.kind() == Value::Kind::Boolean) return value.boolean() ? 1 : 0;
@@ -493,7 +496,9 @@ void EncodeField(const FieldLayout& field, const Value& value, unsigned char* da
     case kBytes: {
       if (value.kind() != Value::Kind::Text) CannotStore(field, "expects a text");
       const std::string& text = value.text();
-      std::memcpy(data, text.data(), std::min(text.size(), field.width));
+      const std::size_t used = std::min(text.size(), field.width);
+      std::memcpy(data, text.data(), used);
+      std::memset(data + used, 0, field.width - used);
       return;
     }
     case kShort:

@@ -8,13 +8,16 @@
 // Crash safety: every write into the .db goes through a rollback journal, so a writer killed
 // between flushes leaves, once the journal is replayed at the next open, the table exactly as its
 // last flush left it: no block half written (a 4 KiB block after a 2 KiB header spans two memory
-// pages), no block written but never linked. Within a change, a block that takes records from
-// another (a split) or joins the chain is still written before any block that points to it. The
-// header counters and the primary index are written at flush. Opening walks the block chain and
+// pages), no block written but never linked. Changed blocks are written at flush (or when the cache
+// is full) in runs of neighbouring blocks, one system call a run; a table being filled at its end
+// writes the full blocks it has moved past as they gather, and keeps only its last ones in memory.
+// An edit that moves a record and a delete still write their block at once. The header counters
+// and the primary index are written at flush. Opening walks the block chain and
 // checks it against the header; a table where they disagree is read as far as the chain goes and
 // refuses changes.
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +44,9 @@ namespace {
 using namespace paradox;
 
 constexpr std::size_t kCacheBytes = std::size_t{64} << 20;
+constexpr std::size_t kRunBlocks = 256;     // blocks written by one system call at most
+constexpr std::size_t kReadRunBlocks = 64;  // blocks read by one system call at most at open
+constexpr std::size_t kSpareBuffers = 256;  // buffers of blocks that left the cache, for reuse
 constexpr std::uint8_t kBlockSizeCode = 4;  // 4 KiB blocks
 
 std::string Upper(std::string text) {
@@ -207,12 +213,11 @@ class ParadoxStorage final : public TableStorage {
                 old.size());
     std::vector<unsigned char> bytes(header_.recordSize, 0);
     encodeFixed(record, old.data(), bytes.data());
-    const std::size_t keySize = header_.keySize();
-    if (!keyed() || std::memcmp(bytes.data(), old.data(), keySize) == 0) {
+    if (!keyed() || std::memcmp(bytes.data(), old.data(), keySize_) == 0) {
       encodeBlobs(record, old.data(), bytes.data());
       std::memcpy(block(number) + kBlockHeaderSize + slot * header_.recordSize, bytes.data(),
                   bytes.size());
-      cache_[number].dirty = true;
+      cached(number).dirty = true;
       changed_ = true;
       return position;
     }
@@ -242,10 +247,12 @@ class ParadoxStorage final : public TableStorage {
     journal_->writeAt(headerBytes_.data(), headerBytes_.size(), 0, name_);
     dbase_io::Sync(fd_, name_);
     dbase_io::Truncate(fd_, header_.headerSize, name_);
+    fileSize_ = header_.headerSize;
     dbase_io::Sync(fd_, name_);
     journal_->commit();
-    cache_.clear();
+    dropCache();
     linkDirty_.clear();
+    sealed_.clear();
     order_.clear();
     freeBlocks_.clear();
     pendingFree_.clear();
@@ -407,12 +414,15 @@ class ParadoxStorage final : public TableStorage {
       }
       indexDefs_.push_back({"", fields, ixPrimary | ixUnique});
     }
+    keySize_ = header_.keySize();
     fieldDefs_.clear();
-    hasBlobs_ = false;
-    for (const auto& field : header_.fields) {
-      fieldDefs_.push_back(field.def);
-      hasBlobs_ = hasBlobs_ || IsBlobCode(field.code);
+    fixedFields_.clear();
+    blobFields_.clear();
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      fieldDefs_.push_back(header_.fields[i].def);
+      (IsBlobCode(header_.fields[i].code) ? blobFields_ : fixedFields_).push_back(i);
     }
+    hasBlobs_ = !blobFields_.empty();
     next_.assign(1, 0);
     prev_.assign(1, 0);
     count_.assign(1, 0);
@@ -436,7 +446,8 @@ class ParadoxStorage final : public TableStorage {
     firstKey_.resize(blocks + 1);
   }
 
-  // Walks the block chain from the first block, checking every link and count.
+  // Walks the block chain from the first block, checking every link and count. A chain that runs
+  // on through neighbouring blocks is read in growing runs of them, one system call a run.
   void readChain() {
     const std::uint64_t dataBytes =
         fileSize_ > header_.headerSize ? fileSize_ - header_.headerSize : 0;
@@ -444,8 +455,23 @@ class ParadoxStorage final : public TableStorage {
         static_cast<std::uint16_t>(std::min<std::uint64_t>(dataBytes / blockSize_, 0xFFFF));
     growArrays(fileBlocks_);
     std::vector<bool> seen(fileBlocks_ + 1u, false);
-    const std::size_t keySize = header_.keySize();
-    std::vector<unsigned char> head(kBlockHeaderSize + keySize);
+    const auto run = std::make_unique_for_overwrite<unsigned char[]>(kReadRunBlocks * blockSize_);
+    std::size_t runFirst = 0, runBlocks = 0, ahead = 1;
+    auto headOf = [&](std::uint16_t number) -> const unsigned char* {
+      if (number < runFirst || number >= runFirst + runBlocks) {
+        ahead = number == runFirst + runBlocks ? std::min(ahead * 2, kReadRunBlocks) : 1;
+        runFirst = number;
+        runBlocks = std::min<std::size_t>(ahead, fileBlocks_ - number + 1u);
+        const std::size_t got =
+            dbase_io::ReadAt(fd_, run.get(), runBlocks * blockSize_, blockOffset(number), name_);
+        runBlocks = got / blockSize_;
+        if (runBlocks == 0) {
+          if (got < kBlockHeaderSize + keySize_) damaged("a data block is cut short");
+          runBlocks = 1;  // the last block, cut short after its first record's key
+        }
+      }
+      return run.get() + (number - runFirst) * blockSize_;
+    };
     std::uint16_t number = header_.firstBlock;
     std::uint16_t previous = 0;
     while (number != 0) {
@@ -456,11 +482,8 @@ class ParadoxStorage final : public TableStorage {
       }
       if (seen[number]) damaged("its block chain loops");
       seen[number] = true;
-      if (dbase_io::ReadAt(fd_, head.data(), head.size(), blockOffset(number), name_) !=
-          head.size()) {
-        damaged("a data block is cut short");
-      }
-      const BlockHeader block = ReadBlockHeader(head.data());
+      const unsigned char* head = headOf(number);
+      const BlockHeader block = ReadBlockHeader(head);
       const long count = block.lastOffset < 0 ? 0 : block.lastOffset / header_.recordSize + 1;
       if (static_cast<std::size_t>(count) > capacity_) damaged("a data block overflows");
       if (count > 0) {
@@ -468,8 +491,8 @@ class ParadoxStorage final : public TableStorage {
         prev_[number] = previous;
         if (previous != 0) next_[previous] = number;
         if (keyed()) {
-          firstKey_[number].assign(reinterpret_cast<const char*>(head.data() + kBlockHeaderSize),
-                                   keySize);
+          firstKey_[number].assign(reinterpret_cast<const char*>(head + kBlockHeaderSize),
+                                   keySize_);
         }
         order_.push_back(number);
         recordCount_ += static_cast<std::size_t>(count);
@@ -507,31 +530,84 @@ class ParadoxStorage final : public TableStorage {
   // Keeps the block cache bounded; called only between operations, so no block pointer an
   // operation holds can go stale.
   void trimCache() {
+    if (sealed_.size() >= kRunBlocks) writeSealed();
     if (cache_.size() < cacheLimit_) return;
     writeBack();
-    cache_.clear();
+    dropCache();
   }
 
-  unsigned char* block(std::uint16_t number) {
+  // A cache entry for a block, its buffer zeroed (a spare one when there is).
+  CachedBlock& cacheEntry(std::uint16_t number) {
     auto [it, inserted] = cache_.try_emplace(number);
-    if (inserted) {
-      it->second.data.assign(blockSize_, 0);
+    std::vector<unsigned char>& data = it->second.data;
+    if (inserted && !spare_.empty()) {
+      data = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    data.assign(blockSize_, 0);
+    return it->second;
+  }
+
+  void evict(std::uint16_t number) {
+    const auto it = cache_.find(number);
+    if (it == cache_.end()) return;
+    if (number == lastNumber_) lastUsed_ = nullptr;
+    if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(it->second.data));
+    cache_.erase(it);
+  }
+
+  void dropCache() {
+    while (!cache_.empty())
+      evict(cache_.begin()->first);
+  }
+
+  // A block's cache entry, read from the file when it is not cached yet. Appends use the same
+  // block again and again: the last one used is found without a look-up.
+  CachedBlock& cached(std::uint16_t number) {
+    if (number == lastNumber_ && lastUsed_ != nullptr) return *lastUsed_;
+    auto it = cache_.find(number);
+    CachedBlock* entry = it != cache_.end() ? &it->second : nullptr;
+    if (entry == nullptr) {
+      entry = &cacheEntry(number);
       if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
-        dbase_io::ReadAt(fd_, it->second.data.data(), blockSize_, blockOffset(number), name_);
+        dbase_io::ReadAt(fd_, entry->data.data(), blockSize_, blockOffset(number), name_);
       }
     }
-    return it->second.data.data();
+    lastNumber_ = number;
+    lastUsed_ = entry;
+    return *entry;
   }
 
-  void storeBlock(std::uint16_t number, unsigned char* data) {
-    WriteBlockHeader(data, next_[number], prev_[number], count_[number], header_.recordSize);
-    journal_->writeAt(data, blockSize_, blockOffset(number), name_);
-    fileSize_ = std::max<std::uint64_t>(fileSize_, blockOffset(number) + blockSize_);
-  }
+  unsigned char* block(std::uint16_t number) { return cached(number).data.data(); }
 
   void writeBlockNow(std::uint16_t number) {
-    storeBlock(number, block(number));
-    cache_[number].dirty = false;
+    block(number);
+    journal_->save(blockOffset(number), blockSize_);
+    writeRuns(std::span<const std::uint16_t>(&number, 1));
+  }
+
+  // Writes cached blocks, listed in ascending order, in runs of neighbouring blocks; their old
+  // bytes are saved in the journal already.
+  void writeRuns(std::span<const std::uint16_t> numbers) {
+    std::vector<iovec>& pieces = pieces_;
+    for (std::size_t first = 0; first < numbers.size();) {
+      pieces.clear();
+      std::size_t end = first;
+      do {
+        const std::uint16_t number = numbers[end];
+        CachedBlock& cached = cache_.at(number);
+        WriteBlockHeader(cached.data.data(), next_[number], prev_[number], count_[number],
+                         header_.recordSize);
+        cached.dirty = false;
+        pieces.push_back({cached.data.data(), blockSize_});
+        ++end;
+      } while (end < numbers.size() && numbers[end] == numbers[end - 1] + 1 &&
+               end - first < kRunBlocks);
+      const std::uint64_t offset = blockOffset(numbers[first]);
+      journal_->writeAt(pieces, offset, name_);
+      fileSize_ = std::max<std::uint64_t>(fileSize_, offset + pieces.size() * blockSize_);
+      first = end;
+    }
   }
 
   void writeBack() {
@@ -540,19 +616,56 @@ class ParadoxStorage final : public TableStorage {
       if (cached.dirty) dirty.push_back(number);
     }
     std::sort(dirty.begin(), dirty.end());
+    // A block written whole carries its links.
+    std::sort(linkDirty_.begin(), linkDirty_.end());
+    linkDirty_.erase(std::unique(linkDirty_.begin(), linkDirty_.end()), linkDirty_.end());
+    std::erase_if(linkDirty_, [&](std::uint16_t number) {
+      return std::binary_search(dirty.begin(), dirty.end(), number);
+    });
     // The old bytes of every block rewritten here reach the journal with one sync.
     for (std::uint16_t number : dirty)
       journal_->save(blockOffset(number), blockSize_);
     for (std::uint16_t number : linkDirty_)
       journal_->save(blockOffset(number), kBlockHeaderSize);
-    for (std::uint16_t number : dirty)
-      writeBlockNow(number);
+    writeRuns(dirty);
     for (std::uint16_t number : linkDirty_) {
-      unsigned char head[kBlockHeaderSize];
-      WriteBlockHeader(head, next_[number], prev_[number], count_[number], header_.recordSize);
-      journal_->writeAt(head, sizeof head, blockOffset(number), name_);
+      // A block that emptied before it was ever written goes to the file whole, empty.
+      const bool inFile = blockOffset(number) + blockSize_ <= fileSize_;
+      std::vector<unsigned char> head(inFile ? kBlockHeaderSize : blockSize_, 0);
+      WriteBlockHeader(head.data(), next_[number], prev_[number], count_[number],
+                       header_.recordSize);
+      journal_->writeAt(head.data(), head.size(), blockOffset(number), name_);
+      fileSize_ = std::max<std::uint64_t>(fileSize_, blockOffset(number) + head.size());
     }
     linkDirty_.clear();
+    sealed_.clear();
+  }
+
+  // The full blocks that appends at the end have moved past go to disk and leave the cache.
+  void writeSealed() {
+    std::sort(sealed_.begin(), sealed_.end());
+    std::erase_if(sealed_, [&](std::uint16_t number) {
+      const auto it = cache_.find(number);
+      if (it == cache_.end()) return true;
+      if (it->second.dirty) return false;
+      evict(number);
+      return true;
+    });
+    for (std::uint16_t number : sealed_)
+      journal_->save(blockOffset(number), blockSize_);
+    writeRuns(sealed_);
+    for (std::uint16_t number : sealed_)
+      evict(number);
+    sealed_.clear();
+  }
+
+  // A block's links changed: written with the block when it is cached, else on their own.
+  void linksChanged(std::uint16_t number) {
+    if (const auto it = cache_.find(number); it != cache_.end()) {
+      it->second.dirty = true;
+    } else {
+      linkDirty_.push_back(number);
+    }
   }
 
   std::uint16_t allocateBlock() {
@@ -565,9 +678,7 @@ class ParadoxStorage final : public TableStorage {
       number = ++fileBlocks_;
       growArrays(fileBlocks_);
     }
-    auto& cached = cache_[number];
-    cached.data.assign(blockSize_, 0);
-    cached.dirty = true;
+    cacheEntry(number).dirty = true;
     count_[number] = 0;
     return number;
   }
@@ -579,11 +690,15 @@ class ParadoxStorage final : public TableStorage {
         index == npos ? (order_.empty() ? 0 : order_.front()) : next_[before];
     next_[number] = after;
     prev_[number] = before;
-    if (before != 0) next_[before] = number, linkDirty_.push_back(before);
-    if (after != 0) prev_[after] = number, linkDirty_.push_back(after);
-    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(index == npos ? 0 : index + 1),
-                  number);
-    treeValid_ = false;
+    if (before != 0) next_[before] = number, linksChanged(before);
+    if (after != 0) prev_[after] = number, linksChanged(after);
+    const std::size_t at = index == npos ? 0 : index + 1;
+    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(at), number);
+    if (after == 0 && treeValid_) {
+      treeAppend(count_[number]);
+    } else {
+      treeValid_ = false;
+    }
   }
 
   std::size_t insertAt(std::size_t index, std::size_t slot, const unsigned char* record) {
@@ -603,6 +718,7 @@ class ParadoxStorage final : public TableStorage {
       unsigned char* target = block(fresh);
       if (index + 1 == order_.size() && slot == capacity_) {
         linkAfter(index, fresh);  // the end of the table: start a new block
+        sealed_.push_back(number);
         index += 1;
         slot = 0;
       } else {
@@ -613,10 +729,10 @@ class ParadoxStorage final : public TableStorage {
         count_[number] = static_cast<std::uint16_t>(keep);
         if (keyed())
           firstKey_[fresh].assign(reinterpret_cast<const char*>(target + kBlockHeaderSize),
-                                  header_.keySize());
+                                  keySize_);
         linkAfter(index, fresh);
-        writeBlockNow(fresh);  // the moved records are on disk before their old block shrinks
-        cache_[number].dirty = true;
+        if (treeValid_) treeAdd(index, -static_cast<long>(moved));
+        cached(number).dirty = true;
         if (slot > keep) {
           index += 1;
           slot -= keep;
@@ -629,11 +745,10 @@ class ParadoxStorage final : public TableStorage {
     std::memmove(data + (slot + 1) * size, data + slot * size, (count - slot) * size);
     std::memcpy(data + slot * size, record, size);
     count_[number] = static_cast<std::uint16_t>(count + 1);
-    cache_[number].dirty = true;
+    cached(number).dirty = true;
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(record), header_.keySize());
+      firstKey_[number].assign(reinterpret_cast<const char*>(record), keySize_);
     }
-    if (count == 0) writeBlockNow(number);  // a new block is on disk before anything links it
     ++recordCount_;
     if (treeValid_) treeAdd(index, 1);
     return prefix(index) + slot;
@@ -653,18 +768,18 @@ class ParadoxStorage final : public TableStorage {
       // An empty block leaves the chain and becomes a free one, its header saying so; it is reused
       // only after the next flush has written the links that no longer point to it.
       const std::uint16_t before = prev_[number], after = next_[number];
-      if (before != 0) next_[before] = after, linkDirty_.push_back(before);
-      if (after != 0) prev_[after] = before, linkDirty_.push_back(after);
+      if (before != 0) next_[before] = after, linksChanged(before);
+      if (after != 0) prev_[after] = before, linksChanged(after);
       next_[number] = prev_[number] = 0;
+      evict(number);
       linkDirty_.push_back(number);
       order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(index));
-      cache_.erase(number);
       pendingFree_.push_back(number);
       treeValid_ = false;
       return;
     }
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(data), header_.keySize());
+      firstKey_[number].assign(reinterpret_cast<const char*>(data), keySize_);
     }
     writeBlockNow(number);
     if (treeValid_) treeAdd(index, -1);
@@ -673,7 +788,6 @@ class ParadoxStorage final : public TableStorage {
   // The block index and slot of the first record whose key is not below the record's key; true
   // when that record has the same key.
   bool findKey(const unsigned char* record, std::size_t& index, std::size_t& slot) {
-    const std::size_t keySize = header_.keySize();
     index = 0;
     slot = 0;
     if (order_.empty()) return false;
@@ -682,13 +796,13 @@ class ParadoxStorage final : public TableStorage {
     if (const std::size_t lastCount = count_[lastBlock]; lastCount > 0) {
       const unsigned char* last =
           block(lastBlock) + kBlockHeaderSize + (lastCount - 1) * header_.recordSize;
-      if (std::memcmp(last, record, keySize) < 0) {
+      if (std::memcmp(last, record, keySize_) < 0) {
         index = order_.size() - 1;
         slot = lastCount;
         return false;
       }
     }
-    const std::string_view key(reinterpret_cast<const char*>(record), keySize);
+    const std::string_view key(reinterpret_cast<const char*>(record), keySize_);
     auto it = std::upper_bound(
         order_.begin(), order_.end(), key,
         [&](std::string_view k, std::uint16_t b) { return k < std::string_view(firstKey_[b]); });
@@ -698,7 +812,7 @@ class ParadoxStorage final : public TableStorage {
     std::size_t low = 0, high = count_[number];
     while (low < high) {
       const std::size_t mid = (low + high) / 2;
-      if (std::memcmp(data + mid * header_.recordSize, record, keySize) < 0) {
+      if (std::memcmp(data + mid * header_.recordSize, record, keySize_) < 0) {
         low = mid + 1;
       } else {
         high = mid;
@@ -706,7 +820,7 @@ class ParadoxStorage final : public TableStorage {
     }
     slot = low;
     return low < count_[number] &&
-           std::memcmp(data + low * header_.recordSize, record, keySize) == 0;
+           std::memcmp(data + low * header_.recordSize, record, keySize_) == 0;
   }
 
   // Encodes every field but the blobs, converting values to the field types. An empty
@@ -717,9 +831,8 @@ class ParadoxStorage final : public TableStorage {
       throw TableError("Table '" + name_ + "': record has the wrong number of fields");
     }
     std::int64_t autoValue = 0;
-    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+    for (std::size_t i : fixedFields_) {
       const FieldLayout& field = header_.fields[i];
-      if (IsBlobCode(field.code)) continue;
       unsigned char* target = out + field.offset;
       if (field.code != kAutoInc && HoldsFieldValue(field.def, record[i])) {
         EncodeField(field, record[i], target);  // converted already, as the table's fields do
@@ -741,9 +854,8 @@ class ParadoxStorage final : public TableStorage {
 
   // Encodes the blob fields; an unchanged blob keeps its place in the memo file.
   void encodeBlobs(const Record& record, const unsigned char* old, unsigned char* out) {
-    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+    for (std::size_t i : blobFields_) {
       const FieldLayout& field = header_.fields[i];
-      if (!IsBlobCode(field.code)) continue;
       const Value value = ConvertForField(field.def, record[i]);
       if (old != nullptr) {
         Value previous;
@@ -766,6 +878,15 @@ class ParadoxStorage final : public TableStorage {
       if (parent <= order_.size()) tree_[parent] += tree_[i + 1];
     }
     treeValid_ = true;
+  }
+
+  // A block joined the end of the chain.
+  void treeAppend(std::size_t count) {
+    const std::size_t i = tree_.size();
+    std::size_t sum = count;
+    for (std::size_t j = i - 1, low = i - (i & (~i + 1)); j > low; j -= j & (~j + 1))
+      sum += tree_[j];
+    tree_.push_back(sum);
   }
 
   void treeAdd(std::size_t index, long delta) {
@@ -825,6 +946,8 @@ class ParadoxStorage final : public TableStorage {
   std::vector<FieldDef> fieldDefs_;
   std::vector<IndexDef> indexDefs_;
   bool hasBlobs_ = false;
+  std::vector<std::size_t> fixedFields_, blobFields_;  // field numbers
+  std::size_t keySize_ = 0;
   std::unique_ptr<MemoFile> memo_;
   std::size_t blockSize_ = 0;
   std::size_t capacity_ = 0;
@@ -842,6 +965,11 @@ class ParadoxStorage final : public TableStorage {
   bool treeValid_ = false;
 
   std::unordered_map<std::uint16_t, CachedBlock> cache_;
+  std::vector<std::vector<unsigned char>> spare_;  // buffers of blocks that left the cache
+  std::vector<std::uint16_t> sealed_;  // full blocks appends moved past, written in runs
+  std::vector<iovec> pieces_;          // the blocks of the run being written
+  std::uint16_t lastNumber_ = 0;       // the block last looked up, and its entry
+  CachedBlock* lastUsed_ = nullptr;
   std::size_t cacheLimit_ = 0;
   Value checked_;                         // a value read only for its error
   std::vector<unsigned char> newRecord_;  // the bytes of the record being appended

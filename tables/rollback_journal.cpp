@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "tables/dbase_io.h"
@@ -207,6 +208,37 @@ void RollbackJournal::writeAt(const void* data, std::size_t size, std::uint64_t 
   save(offset, size);
   sync();
   dbase_io::WriteAt(tableFd_, data, size, offset, context);
+}
+
+void RollbackJournal::writeAt(std::span<const iovec> pieces, std::uint64_t offset,
+                              const std::string& context) {
+  std::size_t size = 0;
+  for (const iovec& piece : pieces)
+    size += piece.iov_len;
+  save(offset, size);
+  sync();
+  std::vector<iovec> rest(pieces.begin(), pieces.end());
+  std::size_t first = 0;
+  while (first < rest.size()) {
+    const int count = static_cast<int>(std::min<std::size_t>(rest.size() - first, IOV_MAX));
+    const ssize_t put = ::pwritev(tableFd_, rest.data() + first, count, static_cast<off_t>(offset));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      throw TableError(context + ": " + std::strerror(errno));
+    }
+    offset += static_cast<std::uint64_t>(put);
+    // A short write leaves the rest of its pieces for the next call.
+    for (auto done = static_cast<std::size_t>(put); done > 0;) {
+      iovec& piece = rest[first];
+      const std::size_t step = std::min(done, piece.iov_len);
+      piece.iov_base = static_cast<char*>(piece.iov_base) + step;
+      piece.iov_len -= step;
+      done -= step;
+      if (piece.iov_len == 0) ++first;
+    }
+    while (first < rest.size() && rest[first].iov_len == 0)
+      ++first;
+  }
 }
 
 void RollbackJournal::commit() {

@@ -7,9 +7,12 @@
 // in the middle: replaying it puts the file back as it was at the last flush, so a kill can leave
 // neither a block half new and half old nor blocks written but never linked.
 
+#include <sys/uio.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -45,6 +48,9 @@ class RollbackJournal {
   // Writes into the table file once the old bytes of the range are durable in the journal.
   void writeAt(const void* data, std::size_t size, std::uint64_t offset,
                const std::string& context);
+  // The same for neighbouring pieces written one after another from offset, in one system call
+  // where the system allows.
+  void writeAt(std::span<const iovec> pieces, std::uint64_t offset, const std::string& context);
   // The change is complete and synced in the table file: the journal is emptied.
   void commit();
 

@@ -469,5 +469,67 @@ TEST(ParadoxPxlib, KilledAppendsToAPxlibTableKeepEverythingFlushed) {
   }
 }
 
+// A writer filling a keyed table in key order writes full blocks ahead of its next flush. Killed
+// there (in a new table, after a flush, or going on from an earlier writer's table, whose last
+// block it rewrote), it leaves the table its last flush left: pxlib reads exactly those records,
+// and the file ends with the blocks the header counts.
+TEST(ParadoxPxlib, AWriterKilledAfterWritingAheadOfItsFlushLeavesTheFlushedTable) {
+  struct Case {
+    int earlier;  // records of an earlier writer, closed
+    int flushed;  // records the killed writer flushed
+    int pending;  // records it appended after that
+  };
+  for (const Case& c : {Case{0, 0, 40000}, Case{0, 30000, 40000}, Case{10001, 0, 40000}}) {
+    SCOPED_TRACE(c.earlier + c.flushed);
+    TempDir dir;
+    const auto path = dir / "ahead.db";
+    const std::vector<FieldDef> fields = {Field("Key", FieldType::Integer),
+                                          Field("Name", FieldType::String, 30)};
+    auto append = [](TableStorage& table, int from, int count) {
+      for (int k = from; k < from + count; ++k)
+        table.appendRecord({Value::Integer(k), Value::Text("r" + std::to_string(k))});
+    };
+    {
+      auto table = CreateParadoxStorage(path, fields, {{"", "Key", ixPrimary}});
+      append(*table, 0, c.earlier);
+    }
+    const auto flushedSize =
+        std::filesystem::file_size(path) +
+        std::uintmax_t{4096} * static_cast<std::uintmax_t>((c.flushed + 119) / 120);
+    ASSERT_TRUE(test::KillAfterReport(
+        [&](int pipeOut) {
+          auto table = OpenParadoxStorage(path, OpenMode::Exclusive);
+          append(*table, c.earlier, c.flushed);
+          table->flush();
+          append(*table, c.earlier + c.flushed, c.pending);
+          if (::write(pipeOut, "k", 1) != 1) return;
+          for (;;)
+            ::pause();
+        },
+        1));
+    // The kill found blocks written since the flush.
+    ASSERT_GT(std::filesystem::file_size(path), flushedSize);
+
+    const int expected = c.earlier + c.flushed;
+    {
+      auto table = OpenParadoxStorage(path, OpenMode::Shared);
+      EXPECT_EQ(table->faults(), "");
+      EXPECT_EQ(table->recordCount(), static_cast<std::size_t>(expected));
+    }
+    std::ifstream file(path, std::ios::binary);
+    unsigned char head[0x0E] = {};
+    file.read(reinterpret_cast<char*>(head), sizeof head);
+    const std::size_t headerSize = head[2] | std::size_t{head[3]} << 8;
+    const std::size_t blocks = head[0x0C] | std::size_t{head[0x0D]} << 8;
+    EXPECT_EQ(std::filesystem::file_size(path), headerSize + blocks * 4096);
+    const auto rows = ReadWithPxlib(path);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(expected));
+    for (int k = 0; k < expected; ++k) {
+      ASSERT_EQ(rows[k][0], std::to_string(k));
+      ASSERT_EQ(rows[k][1], "r" + std::to_string(k));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace nox::tables

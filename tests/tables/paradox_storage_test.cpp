@@ -386,6 +386,63 @@ TEST(ParadoxStorage, EmptyingAKeyedTableKeepsStructureAndKey) {
   EXPECT_LT(std::filesystem::file_size(dir / "EM.MB"), 3 * 4096u);
 }
 
+// Blocks that join the table and empty again before anything is written, also after emptying
+// the table: every change leaves whole blocks that the header counts, with the records expected.
+TEST(ParadoxStorage, BlocksAddedAndEmptiedInOneChangeLeaveWholeBlocks) {
+  struct Step {
+    char op;  // 'a' appends keys from..to-1 in turn, 'd' deletes at position from (to times),
+              // 'e' empties the table, 'f' flushes
+    int from = 0, to = 0;
+  };
+  const std::vector<std::vector<Step>> cases = {
+      {{'a', 0, 64}, {'d', 63, 1}},
+      {{'a', 0, 300}, {'d', 250, 50}},
+      {{'a', 0, 300}, {'f'}, {'a', 300, 400}, {'d', 290, 110}},
+      {{'a', 0, 3000}, {'f'}, {'e'}, {'a', 0, 64}, {'d', 63, 1}},
+      {{'a', 1000, 1100}, {'a', 0, 200}, {'d', 0, 150}},
+      {{'a', 0, 100}, {'d', 0, 100}, {'a', 5, 7}},
+  };
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    SCOPED_TRACE(c);
+    TempDir dir;
+    const auto path = dir / "W.DB";
+    std::vector<int> expected;
+    {
+      auto table = CreateParadoxStorage(
+          path, {Field("K", FieldType::Integer), Field("Name", FieldType::String, 60)},
+          {Primary("K")});
+      for (const Step& step : cases[c]) {
+        if (step.op == 'a') {
+          for (int k = step.from; k < step.to; ++k) {
+            table->appendRecord({Value::Integer(k), Value::Text("n")});
+            expected.insert(std::upper_bound(expected.begin(), expected.end(), k), k);
+          }
+        } else if (step.op == 'd') {
+          for (int i = 0; i < step.to; ++i) {
+            table->deleteRecord(static_cast<std::size_t>(step.from));
+            expected.erase(expected.begin() + step.from);
+          }
+        } else if (step.op == 'e') {
+          table->emptyTable();
+          expected.clear();
+        } else {
+          table->flush();
+        }
+      }
+    }
+    auto table = OpenParadoxStorage(path, OpenMode::Exclusive);
+    EXPECT_EQ(table->faults(), "");
+    EXPECT_EQ(Keys(*table), expected);
+    const std::string file = ReadBytes(path);
+    const std::size_t header = static_cast<unsigned char>(file[2]) |
+                               static_cast<std::size_t>(static_cast<unsigned char>(file[3])) << 8;
+    const std::size_t blocks = static_cast<unsigned char>(file[0x0C]) |
+                               static_cast<std::size_t>(static_cast<unsigned char>(file[0x0D]))
+                                   << 8;
+    EXPECT_EQ(file.size(), header + blocks * 4096);
+  }
+}
+
 TEST(ParadoxStorage, OpenErrorsNameTheFile) {
   TempDir dir;
   try {
