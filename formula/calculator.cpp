@@ -19,6 +19,7 @@
 #include "host/date_time.h"
 #include "host/host_formats.h"
 #include "host/messages.h"
+#include "host/number_format.h"
 #include "tables/table.h"
 
 namespace nox::formula {
@@ -106,8 +107,11 @@ int DivisionDecimals(long double q) {
   long double scale = 1;
   for (int k = 0; k < kMaxDivisionDecimals; ++k, scale *= 10) {
     const long double scaled = magnitude * scale;
-    const long double whole = std::floor(scaled);
-    const long double rounded = (whole + (scaled - whole >= 0.5L ? 1 : 0)) / scale;
+    long double rounded = scaled / scale;  // from 2^63 on (and for no number) already whole
+    if (scaled < 0x1p63L) {
+      const auto [whole, fraction] = host::SplitWhole(scaled);
+      rounded = (static_cast<long double>(whole) + (fraction >= 0.5L ? 1 : 0)) / scale;
+    }
     if (std::fabs(magnitude - rounded) < magnitude * kDivisionBound) return k;
   }
   return kMaxDivisionDecimals;
@@ -588,7 +592,7 @@ NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag 
   };
   // "Par" operands hold 32-bit values, which long double carries exactly.
   const auto integer = [](const NumberOperand& operand) {
-    return static_cast<std::int64_t>(operand.value);
+    return static_cast<std::int64_t>(std::llrint(operand.value));  // no rounding-mode switch
   };
   switch (rule) {
     case OperatorRule::IntegerProduct:

@@ -70,10 +70,9 @@ std::optional<long double> RoundMagnitudeFast(int n, long double magnitude) {
   const int scale =
       integerDigits + n <= kSignificantDigits ? n : kSignificantDigits - integerDigits;
   const long double scaled = magnitude * kPowersOfTen[scale];
-  const long double whole = std::floor(scaled);
-  const long double fraction = scaled - whole;
+  const auto [whole, fraction] = host::SplitWhole(scaled);
   if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return std::nullopt;
-  const auto kept = static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1u : 0u);
+  const std::uint64_t kept = whole + (fraction > 0.5L ? 1u : 0u);
   return static_cast<long double>(kept) / kPowersOfTen[scale];
 }
 

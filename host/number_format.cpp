@@ -58,10 +58,9 @@ bool ToDecimalFast(long double magnitude, Decimal& decimal) {
   }
   const long double scaled = magnitude * kPowersOfTen[kSignificantDigits - 1 - exponent];
   if (scaled < 1e14L || scaled >= 1e15L) return false;
-  const long double whole = std::floor(scaled);
-  const long double fraction = scaled - whole;
+  const auto [whole, fraction] = SplitWhole(scaled);
   if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return false;
-  auto kept = static_cast<unsigned long long>(whole);
+  std::uint64_t kept = whole;
   if (fraction > 0.5L) ++kept;
   if (kept == 1000000000000000ULL) {
     kept /= 10;

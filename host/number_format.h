@@ -5,6 +5,7 @@
 // Zero (also negative zero) is "0"; a value that is no number is "NAN", infinities "INF" and
 // "-INF".
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,20 @@
 namespace nox::host {
 
 std::string FormatGeneral(long double value, char decimalSeparator);
+
+// The whole part of a value from 0 to below 2^63, as std::floor gives it, and the fraction left.
+// std::floor and the conversion of a long double to an integer switch the x87 rounding mode,
+// which stalls the floating-point unit longer than the rest of a rounding takes; rounding to the
+// nearest whole number in the mode in force and stepping back when that went up does not.
+struct WholeAndFraction {
+  std::uint64_t whole = 0;
+  long double fraction = 0;  // exact: the whole part lies within 1 of the value
+};
+inline WholeAndFraction SplitWhole(long double value) {
+  long double whole = std::rint(value);
+  if (whole > value) whole -= 1;
+  return {static_cast<std::uint64_t>(std::llrint(whole)), value - whole};
+}
 // FormatGeneral with the host's current decimal separator.
 std::string FloatToText(long double value);
 
