@@ -16,6 +16,22 @@ namespace nox::host {
 
 std::string FormatGeneral(long double value, char decimalSeparator);
 
+// A number of at most 15 significant digits as the general format writes it: its digits without
+// trailing zeros (none for zero) and the power of ten of the first one (d.ddd * 10^exponent).
+struct GeneralDigits {
+  bool negative = false;
+  std::uint64_t digits = 0;
+  int count = 1;  // how many digits
+  int exponent = 0;
+
+  // digits * 10^lastExponent, its trailing zeros dropped.
+  static GeneralDigits Of(bool negative, std::uint64_t digits, int lastExponent);
+};
+// The most characters WriteGeneral writes.
+inline constexpr std::size_t kGeneralTextLimit = 48;
+// Writes the number as FormatGeneral writes its value; gives the end of the text.
+char* WriteGeneral(const GeneralDigits& number, char decimalSeparator, char* out);
+
 // The whole part of a value from 0 to below 2^63, as std::floor gives it, and the fraction left.
 // std::floor and the conversion of a long double to an integer switch the x87 rounding mode,
 // which stalls the floating-point unit longer than the rest of a rounding takes; rounding to the
