@@ -335,18 +335,6 @@ std::optional<host::GeneralDigits> ShortDecimal(double value) {
   return std::nullopt;
 }
 
-// The double a number's general-format text reads as: digits and power of ten are exact doubles
-// (at most 15 digits, at most 18 decimals), so one multiplication or division rounds as reading
-// the text does.
-double DigitsValue(const host::GeneralDigits& digits) {
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
-                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-  const int last = digits.exponent - digits.count + 1;
-  const auto whole = static_cast<double>(digits.digits);
-  const double magnitude = last >= 0 ? whole * kPowers[last] : whole / kPowers[-last];
-  return digits.negative ? -magnitude : magnitude;
-}
-
 // The value the calculator reads from a field, in the slot: a whole number as the number, a
 // float as the number when its text is known to read back as it, a stored text where it is.
 void LoadField(ReplaySlot& slot, const tables::TField& field, Tag tag) {
@@ -380,7 +368,7 @@ void PutNumberRuleValue(const NumberRuleValue& computed, ReplaySlot& result) {
     case NumberRuleValue::Kind::Rounded:
       if (const std::optional<host::GeneralDigits> digits =
               RoundedDigits(computed.decimals, computed.rounded)) {
-        result.SetDigits(*digits, computed.tag, DigitsValue(*digits));
+        result.SetDigits(*digits, computed.tag, digits->Value());
       } else {
         result.SetOwned(NumberRuleText(computed));
       }
@@ -408,7 +396,7 @@ std::optional<Tag> CallDirectly(const ReplayStep& step, std::vector<ReplaySlot>&
           RoundedDigits(decimals, argument(0).number.value);
       if (!digits) return std::nullopt;
       const Tag tag = step.arguments == 2 ? Tag::ParR : Tag::Par;
-      result.SetDigits(*digits, tag, DigitsValue(*digits));
+      result.SetDigits(*digits, tag, digits->Value());
       return tag;
     }
     case DirectCall::SubStr:

@@ -88,6 +88,17 @@ GeneralDigits GeneralDigits::Of(bool negative, std::uint64_t digits, int lastExp
   return number;
 }
 
+double GeneralDigits::Value() const {
+  // Digits and power of ten are exact doubles (at most 15 digits, at most 18 decimals), so one
+  // multiplication or division rounds as reading the text does.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+  const int last = exponent - count + 1;
+  const auto whole = static_cast<double>(digits);
+  const double magnitude = last >= 0 ? whole * kPowers[last] : whole / kPowers[-last];
+  return negative ? -magnitude : magnitude;
+}
+
 char* WriteGeneral(const GeneralDigits& number, char decimalSeparator, char* out) {
   if (number.digits == 0) {
     *out = '0';

@@ -26,6 +26,9 @@ struct GeneralDigits {
 
   // digits * 10^lastExponent, its trailing zeros dropped.
   static GeneralDigits Of(bool negative, std::uint64_t digits, int lastExponent);
+  // The double nearest to the number, which is what reading its text gives; for a number written
+  // without exponent (from 0.0001 to below 1E15).
+  double Value() const;
 };
 // The most characters WriteGeneral writes.
 inline constexpr std::size_t kGeneralTextLimit = 48;

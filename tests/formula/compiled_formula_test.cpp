@@ -58,8 +58,13 @@ TEST_P(CompiledPathTest, TakesThePath) {
   TranslateFormula(GetParam().formula, tokens, types);
   CompiledFormula compiled(tokens, types);
   const test::CapturedMessages messages;
-  for (table->First(); !table->Eof(); table->Next())
-    compiled.Calculate(table.get(), nullptr);
+  for (table->First(); !table->Eof(); table->Next()) {
+    try {
+      compiled.Calculate(table.get(), nullptr);
+    } catch (const std::exception&) {
+      // a record the formula fails on; the differential check above compared the errors
+    }
+  }
   EXPECT_EQ(compiled.LastPath(), GetParam().path);
 }
 
@@ -72,6 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"IF(B,'yes','no')", Path::Replayed},
                       PathCase{"(2+3)*4>M .and. !EMPTY(NAME)", Path::Replayed},
                       PathCase{"1+", Path::Replayed},
+                      // the calls a replay makes itself, on the values that stop it
+                      PathCase{"ROUND(P*1E9)*2", Path::Replayed},
+                      PathCase{"ROUND(P/3,M)+ROUND(N)", Path::Replayed},
+                      PathCase{"SUBSTR(NAME,M,3)+LEFT(T,M)+RIGHT(RTRIM(NAME),M)", Path::Replayed},
+                      PathCase{"STR(P*M)+'/'+STR(N/M)", Path::Recorded},
                       // the last quotient is whole after a broken one: watched again
                       PathCase{"18/(M+1)", Path::Recorded},
                       PathCase{"CASESTR(M,[3],['three'],'other')", Path::Calculator},
