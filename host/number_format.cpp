@@ -80,9 +80,29 @@ GeneralDigits GeneralDigits::Of(bool negative, std::uint64_t digits, int lastExp
     digits /= 10;
     ++lastExponent;
   }
+  static constexpr std::uint64_t kTens[] = {10ULL,
+                                            100ULL,
+                                            1000ULL,
+                                            10000ULL,
+                                            100000ULL,
+                                            1000000ULL,
+                                            10000000ULL,
+                                            100000000ULL,
+                                            1000000000ULL,
+                                            10000000000ULL,
+                                            100000000000ULL,
+                                            1000000000000ULL,
+                                            10000000000000ULL,
+                                            100000000000000ULL,
+                                            1000000000000000ULL,
+                                            10000000000000000ULL,
+                                            100000000000000000ULL,
+                                            1000000000000000000ULL,
+                                            10000000000000000000ULL};
   number.digits = digits;
   number.count = 1;
-  for (std::uint64_t rest = digits / 10; rest != 0; rest /= 10)
+  while (static_cast<std::size_t>(number.count) <= std::size(kTens) &&
+         digits >= kTens[number.count - 1])
     ++number.count;
   number.exponent = lastExponent + number.count - 1;
   return number;

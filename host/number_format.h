@@ -46,7 +46,11 @@ struct WholeAndFraction {
 inline WholeAndFraction SplitWhole(long double value) {
   long double whole = std::rint(value);
   if (whole > value) whole -= 1;
-  return {static_cast<std::uint64_t>(std::llrint(whole)), value - whole};
+  // Below 2^53 the whole number is a double, which converts to an integer without the mode.
+  const std::uint64_t bits = whole < 0x1p53L
+                                 ? static_cast<std::uint64_t>(static_cast<double>(whole))
+                                 : static_cast<std::uint64_t>(std::llrint(whole));
+  return {bits, value - whole};
 }
 // FormatGeneral with the host's current decimal separator.
 std::string FloatToText(long double value);
