@@ -429,6 +429,29 @@ std::optional<Tag> CallDirectly(const ReplayStep& step, std::vector<ReplaySlot>&
   return Tag::Str;
 }
 
+// A result as the number a field of the target reads from its text, where the slot holds that
+// number: a whole number for every number field, the digits of a decimal for fields that take
+// decimals when its text reads back with the host's separator. False for other results.
+bool NumberForTarget(const ReplaySlot& slot, ValueTarget target, bool readsBack,
+                     tables::Value& number) {
+  if (target == ValueTarget::Text) return false;
+  if (slot.form == ReplaySlot::Form::Whole) {
+    number = tables::Value::Integer(WholeValue(slot.number));
+    return true;
+  }
+  if (slot.form != ReplaySlot::Form::Digits) return false;
+  const host::GeneralDigits& digits = slot.digits;
+  if (digits.count - 1 - digits.exponent <= 0) {  // written without a point
+    number = target == ValueTarget::WholeNumber
+                 ? tables::Value::Integer(static_cast<std::int64_t>(digits.Value()))
+                 : tables::Value::Float(digits.ReadValue());
+    return true;
+  }
+  if (target != ValueTarget::Number || !readsBack) return false;
+  number = tables::Value::Float(digits.ReadValue());
+  return true;
+}
+
 }  // namespace
 
 CompiledFormula::CompiledFormula(TokenList tokens, TypeList types)
@@ -439,15 +462,33 @@ CompiledFormula& CompiledFormula::operator=(CompiledFormula&&) noexcept = defaul
 
 FormulaValue CompiledFormula::Calculate(tables::TTable* recordSource, const NamedWindow* window) {
   FormulaValue value;
-  if (program_ != nullptr && Replay(recordSource, window, value)) {
-    lastPath_ = Path::Replayed;
-    return value;
+  tables::Value unused;
+  Evaluate(recordSource, window, ValueTarget::Text, value, unused);
+  return value;
+}
+
+tables::Value CompiledFormula::CalculateValue(tables::TTable* recordSource,
+                                              const NamedWindow* window, ValueTarget target) {
+  FormulaValue text;
+  tables::Value number;
+  if (Evaluate(recordSource, window, target, text, number)) return number;
+  return tables::Value::Text(std::move(text));
+}
+
+bool CompiledFormula::Evaluate(tables::TTable* recordSource, const NamedWindow* window,
+                               ValueTarget target, FormulaValue& value, tables::Value& number) {
+  if (program_ != nullptr) {
+    if (const std::optional<bool> gaveNumber =
+            Replay(recordSource, window, target, value, number)) {
+      lastPath_ = Path::Replayed;
+      return *gaveNumber;
+    }
   }
   if (!replayable_) {
     value = CalculateFormula(tokens_, types_, recordSource, window);
     lastPath_ = Path::Calculator;
     lastTag_ = ValueTag();
-    return value;
+    return false;
   }
   // First calculation, or the record took other steps than the watched one: watch this one.
   program_.reset();
@@ -461,20 +502,21 @@ FormulaValue CompiledFormula::Calculate(tables::TTable* recordSource, const Name
   }
   lastPath_ = Path::Recorded;
   lastTag_ = ValueTag();
-  return value;
+  return false;
 }
 
-bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* window,
-                             FormulaValue& value) {
+std::optional<bool> CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* window,
+                                            ValueTarget target, FormulaValue& value,
+                                            tables::Value& number) {
   const ReplayProgram& program = *program_;
-  if (recordSource != program.source) return false;
+  if (recordSource != program.source) return std::nullopt;
   const host::CalculationSeparatorScope separator;
   for (std::size_t f = 0; f < program.fields.size(); ++f) {
     const auto [slot, index] = program.fields[f];
     try {
       LoadField(slots_[slot], recordSource->Fields(index), program.fieldTags[f]);
     } catch (const std::exception&) {
-      return false;  // the calculator reads such a name as its own text
+      return std::nullopt;  // the calculator reads such a name as its own text
     }
   }
   const CalculationContext context{recordSource, window};
@@ -490,7 +532,7 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
           args[j] = Operand{slots_[step.operands[j]].Text(), step.operandTags[j]};
         std::optional<CallResult> called = CallBuiltin(
             *step.function, std::span<const Operand>(args.data(), step.arguments), context);
-        if (!called) return false;
+        if (!called) return std::nullopt;
         tag = called->tag;
         result.SetOwned(std::move(called->text));
       }
@@ -518,17 +560,18 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
       result.SetOwned(std::move(computed.text));
     }
     if (tag == Tag::Str && step.afterComma) tag = Tag::ParStr;
-    if (tag != step.tag) return false;
+    if (tag != step.tag) return std::nullopt;
   }
   if (program.remaining.size() == 1) {
     lastTag_ = program.remainingTags.front();
     ReplaySlot& last = slots_[program.remaining.front()];
+    if (NumberForTarget(last, target, separator.ReadsBack(), number)) return true;
     if (last.form == ReplaySlot::Form::Digits) {
       // Written at once with the host's separator, which is what the value shows.
       std::array<char, host::kGeneralTextLimit> buffer{};
       const char* end = host::WriteGeneral(last.digits, separator.HostSeparator(), buffer.data());
       value.assign(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
-      return true;
+      return false;
     }
     const std::string_view text = last.Text();
     if (last.form == ReplaySlot::Form::Owned && lastTag_ != Tag::ParR) {
@@ -537,18 +580,18 @@ bool CompiledFormula::Replay(tables::TTable* recordSource, const NamedWindow* wi
     } else {
       value = TokenValue(text, lastTag_, separator.HostSeparator());
     }
-    return true;
+    return false;
   }
   lastTag_ = Tag::Empty;
   if (program.remaining.empty()) {
     value.clear();
-    return true;
+    return false;
   }
   TokenList left;
   for (const Slot slot : program.remaining)
     left.push_back(std::string(slots_[slot].Text()));
   value = UnreducedValue(left);
-  return true;
+  return false;
 }
 
 }  // namespace nox::formula

@@ -182,6 +182,13 @@ std::string FloatToText(long double value) {
 
 namespace {
 
+// mantissa * 10^exponent (|exponent| at most 27) with one rounding, in extended precision.
+long double ScaledMantissa(std::uint64_t mantissa, int exponent) {
+  const auto value = static_cast<long double>(mantissa);
+  const long double scale = kPowersOfTen[exponent < 0 ? -exponent : exponent];
+  return exponent < 0 ? value / scale : value * scale;
+}
+
 // Up to 19 significant digits and a power of ten up to 1E27 are both exact in extended
 // precision, so one multiplication or division rounds the value correctly. Nothing when the text
 // needs more (the caller then reads it in full); text is trimmed and its syntax already checked.
@@ -221,13 +228,17 @@ std::optional<long double> ParseFloatFast(std::string_view text, char decimalSep
   long double value = static_cast<long double>(mantissa);
   if (mantissa != 0) {
     if (exponent > kMaxExponent || exponent < -kMaxExponent) return std::nullopt;
-    const long double scale = kPowersOfTen[exponent < 0 ? -exponent : exponent];
-    value = exponent < 0 ? value / scale : value * scale;
+    value = ScaledMantissa(mantissa, exponent);
   }
   return negative ? -value : value;
 }
 
 }  // namespace
+
+double GeneralDigits::ReadValue() const {
+  const long double magnitude = ScaledMantissa(digits, exponent - count + 1);
+  return static_cast<double>(negative ? -magnitude : magnitude);
+}
 
 std::optional<long double> ParseFloat(std::string_view text, char decimalSeparator) {
   while (!text.empty() && IsBlank(text.front()))

@@ -26,9 +26,12 @@ struct GeneralDigits {
 
   // digits * 10^lastExponent, its trailing zeros dropped.
   static GeneralDigits Of(bool negative, std::uint64_t digits, int lastExponent);
-  // The double nearest to the number, which is what reading its text gives; for a number written
-  // without exponent (from 0.0001 to below 1E15).
+  // The double nearest to the number, which is what the formula language reads from its text;
+  // for a number written without exponent (from 0.0001 to below 1E15).
   double Value() const;
+  // The double TextToFloat (and ParseFloat, narrowed) reads from its text, as fields do: read in
+  // extended precision first, it is one unit in the last place from Value() now and then.
+  double ReadValue() const;
 };
 // The most characters WriteGeneral writes.
 inline constexpr std::size_t kGeneralTextLimit = 48;
