@@ -37,6 +37,24 @@ std::string ErrorText(const std::exception& error) {
   return text;
 }
 
+// Number fields read a formula's value as a number from its text; where the formula knows that
+// number it hands it over without writing the text.
+formula::ValueTarget FormulaTarget(tables::FieldType type) {
+  switch (type) {
+    case tables::FieldType::SmallInt:
+    case tables::FieldType::Integer:
+    case tables::FieldType::Word:
+    case tables::FieldType::AutoInc:
+      return formula::ValueTarget::WholeNumber;
+    case tables::FieldType::Float:
+    case tables::FieldType::BCD:
+    case tables::FieldType::Currency:
+      return formula::ValueTarget::Number;
+    default:
+      return formula::ValueTarget::Text;
+  }
+}
+
 }  // namespace
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -62,6 +80,7 @@ struct ConversionRun::PreparedRelation {
   int sourceIndex = -1;
   int targetIndex = -1;
   bool dateTarget = false;
+  formula::ValueTarget formulaTarget = formula::ValueTarget::Text;
   std::optional<formula::CompiledFormula> formula;
 };
 
@@ -220,6 +239,7 @@ void ConversionRun::PrepareRelations() {
     }
     relation.targetIndex = field->Index();
     relation.dateTarget = field->DataType() == tables::FieldType::Date;
+    relation.formulaTarget = FormulaTarget(field->DataType());
     names.push_back(field->FieldName());
   }
   relations_ = std::move(prepared);
@@ -361,8 +381,12 @@ bool ConversionRun::Start() {
 void ConversionRun::RelationValue(PreparedRelation& relation, tables::Value& value) {
   tables::TTable& source = *inputs_.source;
   if (relation.isFormula) {
+    if (!latvianOption_) {
+      value = relation.formula->CalculateValue(&source, inputs_.window, relation.formulaTarget);
+      return;
+    }
     std::string text = relation.formula->Calculate(&source, inputs_.window);
-    if (latvianOption_) text = formula::LatvianDosToWin(text);
+    text = formula::LatvianDosToWin(text);
     value = tables::Value::Text(std::move(text));
     return;
   }

@@ -19,6 +19,7 @@
 #include "host/date_time.h"
 #include "host/host_formats.h"
 #include "host/messages.h"
+#include "host/number_format.h"
 #include "tables/table.h"
 
 namespace nox::formula {
@@ -106,16 +107,14 @@ int DivisionDecimals(long double q) {
   long double scale = 1;
   for (int k = 0; k < kMaxDivisionDecimals; ++k, scale *= 10) {
     const long double scaled = magnitude * scale;
-    const long double whole = std::floor(scaled);
-    const long double rounded = (whole + (scaled - whole >= 0.5L ? 1 : 0)) / scale;
+    long double rounded = scaled / scale;  // from 2^63 on (and for no number) already whole
+    if (scaled < 0x1p63L) {
+      const auto [whole, fraction] = host::SplitWhole(scaled);
+      rounded = (static_cast<long double>(whole) + (fraction >= 0.5L ? 1 : 0)) / scale;
+    }
     if (std::fabs(magnitude - rounded) < magnitude * kDivisionBound) return k;
   }
   return kMaxDivisionDecimals;
-}
-
-std::string CheckedRoundedText(int decimals, long double value) {
-  if (!std::isfinite(value)) throw FormulaError("Floating point overflow");
-  return RoundedText(decimals, value);
 }
 
 // --- Dates ---
@@ -580,42 +579,64 @@ std::string WholeNumberText(std::int32_t value) {
 
 NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag rightTag,
                                 NumberOperand left, NumberOperand right) {
+  using Kind = NumberRuleValue::Kind;
   const auto whole = [](std::int64_t value) {
-    return NumberRuleValue{{}, Tag::Par, true, static_cast<std::int32_t>(value)};  // wraps around
+    NumberRuleValue result{Kind::Whole, Tag::Par};
+    result.whole = static_cast<std::int32_t>(value);  // wraps around
+    return result;
   };
-  const auto real = [](int decimals, long double value) {
-    return NumberRuleValue{CheckedRoundedText(decimals, value), Tag::ParR, false, 0};
+  const auto rounded = [](int decimals, long double value, Tag tag) {
+    NumberRuleValue result{Kind::Rounded, tag};
+    result.decimals = decimals;
+    result.rounded = value;
+    return result;
   };
   // "Par" operands hold 32-bit values, which long double carries exactly.
   const auto integer = [](const NumberOperand& operand) {
-    return static_cast<std::int64_t>(operand.value);
+    return static_cast<std::int64_t>(std::llrint(operand.value));  // no rounding-mode switch
   };
   switch (rule) {
     case OperatorRule::IntegerProduct:
       return whole(integer(left) * integer(right));
     case OperatorRule::RealProduct:
-      return real(std::min(left.decimals + right.decimals, kDecimalPlacesCap),
-                  left.value * right.value);
+      return rounded(std::min(left.decimals + right.decimals, kDecimalPlacesCap),
+                     left.value * right.value, Tag::ParR);
     case OperatorRule::Quotient: {
       if (right.value == 0) throw FormulaError("Division by zero");
       const long double quotient = left.value / right.value;
       const int decimals = DivisionDecimals(quotient);
       const bool isWhole = leftTag == Tag::Par && rightTag == Tag::Par && decimals == 0;
-      return {CheckedRoundedText(decimals, quotient), isWhole ? Tag::Par : Tag::ParR, false, 0};
+      return rounded(decimals, quotient, isWhole ? Tag::Par : Tag::ParR);
     }
     case OperatorRule::RealSum:
-      return real(std::max(left.decimals, right.decimals),
-                  op.tag == Tag::Plus ? left.value + right.value : left.value - right.value);
+      return rounded(std::max(left.decimals, right.decimals),
+                     op.tag == Tag::Plus ? left.value + right.value : left.value - right.value,
+                     Tag::ParR);
     case OperatorRule::IntegerSum:
       return whole(op.tag == Tag::Plus ? integer(left) + integer(right)
                                        : integer(left) - integer(right));
-    case OperatorRule::Comparison:
-      return {std::string(1, BoolChar(Holds(ComparisonOf(op.text), left.value, right.value))),
-              Tag::Bool, false, 0};
+    case OperatorRule::Comparison: {
+      NumberRuleValue result{Kind::Logical, Tag::Bool};
+      result.holds = Holds(ComparisonOf(op.text), left.value, right.value);
+      return result;
+    }
     default:
       break;
   }
   return {};
+}
+
+std::string NumberRuleText(const NumberRuleValue& value) {
+  switch (value.kind) {
+    case NumberRuleValue::Kind::Whole:
+      return IntegerText(value.whole);
+    case NumberRuleValue::Kind::Rounded:
+      if (!std::isfinite(value.rounded)) throw FormulaError("Floating point overflow");
+      return RoundedText(value.decimals, value.rounded);
+    case NumberRuleValue::Kind::Logical:
+      break;
+  }
+  return std::string(1, BoolChar(value.holds));
 }
 
 CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operand right) {
@@ -623,9 +644,8 @@ CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operan
     // The left operand is read first, so the error of a faulty one is always the same.
     const NumberOperand x = ReadNumberOperand(left.text, left.tag);
     const NumberOperand y = ReadNumberOperand(right.text, right.tag);
-    NumberRuleValue value = ApplyNumberRule(rule, left.tag, op, right.tag, x, y);
-    if (value.whole) return {IntegerText(value.number), value.tag};
-    return {std::move(value.text), value.tag};
+    const NumberRuleValue value = ApplyNumberRule(rule, left.tag, op, right.tag, x, y);
+    return {NumberRuleText(value), value.tag};
   }
   switch (rule) {
     case OperatorRule::Concatenation: {

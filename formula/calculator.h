@@ -72,16 +72,22 @@ NumberOperand ReadNumberOperand(std::string_view text, Tag tag);
 // Whether the rule's value comes from its operands' numbers alone (arithmetic, and comparisons
 // of two numbers).
 bool IsNumberRule(OperatorRule rule, Tag left, Tag right);
-// The value of such a rule from numbers already read; a whole-number result ("Par" from
-// integer arithmetic) is given as the number, its text being its decimal digits.
+// The value of such a rule from numbers already read, before its text is written: a whole number
+// ("Par" from integer arithmetic) whose text is its decimal digits, a number rounded to decimals
+// whose text is RoundedText(decimals, value), or a logical value.
 struct NumberRuleValue {
-  std::string text;  // empty when whole
+  enum class Kind : std::uint8_t { Whole, Rounded, Logical };
+  Kind kind = Kind::Whole;
   Tag tag = Tag::Empty;
-  bool whole = false;
-  std::int32_t number = 0;
+  std::int32_t whole = 0;
+  int decimals = 0;
+  long double rounded = 0;
+  bool holds = false;
 };
 NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag rightTag,
                                 NumberOperand left, NumberOperand right);
+// The text of that value; a rounded value that is no finite number raises the overflow error.
+std::string NumberRuleText(const NumberRuleValue& value);
 // The text of a whole number as integer arithmetic writes it.
 std::string WholeNumberText(std::int32_t value);
 

@@ -11,16 +11,22 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "formula/formula.h"
+#include "tables/value.h"
 
 namespace nox::formula {
 
 class NamedWindow;
 struct ReplayProgram;
 struct ReplaySlot;
+
+// What a calculated value is assigned to: a field that keeps it as a text, or one that reads a
+// number from it, whole numbers only or decimals too.
+enum class ValueTarget : std::uint8_t { Text, WholeNumber, Number };
 
 class CompiledFormula {
  public:
@@ -31,6 +37,11 @@ class CompiledFormula {
 
   // The value CalculateFormula gives for the lists, with the same errors and messages.
   FormulaValue Calculate(tables::TTable* recordSource, const NamedWindow* window);
+  // The same as a field value for the target: a result the target would read from its text as
+  // a number it is already known to be is given as that number, without writing the text; any
+  // other as its text.
+  tables::Value CalculateValue(tables::TTable* recordSource, const NamedWindow* window,
+                               ValueTarget target);
 
   const TokenList& Tokens() const { return tokens_; }
   const TypeList& Types() const { return types_; }
@@ -41,7 +52,12 @@ class CompiledFormula {
   Tag LastTag() const { return lastTag_; }
 
  private:
-  bool Replay(tables::TTable* recordSource, const NamedWindow* window, FormulaValue& value);
+  // Gives the text in value, or a number for the target in number (then true).
+  bool Evaluate(tables::TTable* recordSource, const NamedWindow* window, ValueTarget target,
+                FormulaValue& value, tables::Value& number);
+  // Nothing when the record cannot be replayed.
+  std::optional<bool> Replay(tables::TTable* recordSource, const NamedWindow* window,
+                             ValueTarget target, FormulaValue& value, tables::Value& number);
 
   TokenList tokens_;
   TypeList types_;

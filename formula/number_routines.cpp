@@ -17,6 +17,9 @@ namespace {
 
 constexpr int kMaxDecimals = 18;
 constexpr int kSignificantDigits = 18;
+// The general format's digits, and the lowest power of ten it writes without an exponent.
+constexpr int kWrittenDigits = 15;
+constexpr int kLowestPlainExponent = -4;
 // Added before rounding so that values just below a half, as binary fractions such as 2.675 are,
 // round up as the decimal text suggests. It is the same for every count of decimals, so from ten
 // decimals on it shows in the result (1/3 to eleven decimals is 0.33333333343): formulas written
@@ -60,21 +63,25 @@ constexpr long double kPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,
                                         1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
                                         1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
 
+// A magnitude rounded to its kept digits: kept / 10^scale.
+struct KeptDigits {
+  std::uint64_t kept = 0;
+  int scale = 0;
+};
+
 // The rounding of a magnitude below 1E18 to its kept digits, done in binary: the scaled value
 // carries at most half a unit in its last place of error, so the rounding is decided exactly
 // unless the fraction lies within that error of one half. Nothing in that case.
-std::optional<long double> RoundMagnitudeFast(int n, long double magnitude) {
+std::optional<KeptDigits> RoundMagnitudeFast(int n, long double magnitude) {
   int integerDigits = 0;  // below 1 only the decimals count, whatever the leading zeros
   while (integerDigits < kSignificantDigits && magnitude >= kPowersOfTen[integerDigits])
     ++integerDigits;
   const int scale =
       integerDigits + n <= kSignificantDigits ? n : kSignificantDigits - integerDigits;
   const long double scaled = magnitude * kPowersOfTen[scale];
-  const long double whole = std::floor(scaled);
-  const long double fraction = scaled - whole;
+  const auto [whole, fraction] = host::SplitWhole(scaled);
   if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return std::nullopt;
-  const auto kept = static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1u : 0u);
-  return static_cast<long double>(kept) / kPowersOfTen[scale];
+  return KeptDigits{whole + (fraction > 0.5L ? 1u : 0u), scale};
 }
 
 // The same from the exact decimal expansion: slow, for the values the fast way cannot decide.
@@ -157,10 +164,31 @@ long double RoundValue(int n, long double x) {
   // From 1E18 on, 18 significant digits leave no decimals: the value is whole.
   if (std::fabs(v) >= 1e18L) return std::round(x);
   const long double magnitude = std::fabs(v);
-  const std::optional<long double> fast = RoundMagnitudeFast(n, magnitude);
-  const long double rounded = fast ? *fast : RoundMagnitudeExact(n, magnitude);
+  const std::optional<KeptDigits> fast = RoundMagnitudeFast(n, magnitude);
+  const long double rounded = fast
+                                  ? static_cast<long double>(fast->kept) / kPowersOfTen[fast->scale]
+                                  : RoundMagnitudeExact(n, magnitude);
   if (rounded == 0) return 0;
   return v < 0 ? -rounded : rounded;
+}
+
+std::optional<host::GeneralDigits> RoundedDigits(int n, long double x) {
+  n = std::clamp(n, 0, kMaxDecimals);
+  if (!std::isfinite(x)) return std::nullopt;
+  const long double v = x >= 0 ? x + kNudge : x - kNudge;
+  if (std::fabs(v) >= 1e18L) return std::nullopt;
+  const std::optional<KeptDigits> fast = RoundMagnitudeFast(n, std::fabs(v));
+  if (!fast) return std::nullopt;
+  // RoundValue's result is the kept digits within a unit of the 64-bit mantissa, far closer than
+  // the half unit of a 15th digit: the general format writes those digits when there are at most
+  // 15 of them.
+  const host::GeneralDigits digits = host::GeneralDigits::Of(v < 0, fast->kept, -fast->scale);
+  if (digits.digits == 0) return host::GeneralDigits{};
+  if (digits.count > kWrittenDigits || digits.exponent < kLowestPlainExponent ||
+      digits.exponent >= kWrittenDigits) {
+    return std::nullopt;
+  }
+  return digits;
 }
 
 std::string RoundedText(int n, long double x) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/number_format.h"
+
 namespace nox::formula {
 
 // A whole number ("Par") as operators and functions alike read it: optional leading blanks, an
@@ -21,6 +23,10 @@ std::optional<long double> ReadDecimalNumber(std::string_view text);
 long double RoundValue(int n, long double x);
 // RoundValue(n, x) in the general number format, with "." as the decimal point.
 std::string RoundedText(int n, long double x);
+// The digits RoundedText(n, x) writes, found without writing them, for the common values: those
+// written without an exponent, and not at a half that only the exact expansion decides. Nothing
+// for the others.
+std::optional<host::GeneralDigits> RoundedDigits(int n, long double x);
 // RoundValue(n, x) with exactly n decimals ("." as the point); for n = 0 the same as RoundedText.
 std::string FixedDecimalsText(int n, long double x);
 // The n-th item (from 0) of a text split at ";"; empty past the last item or for n below 0.

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "formula/calculator.h"
@@ -52,6 +53,11 @@ inline std::vector<tables::Record> Records() {
        day(1900, 1, 1), Value::Boolean(true), Value::Text("x")},
       {Value::Text("Liepa"), Value::Integer(-2147483647), Value::Integer(3),
        Value::Float(999999999.999999), day(2026, 12, 9), Value::Boolean(false), Value::Text("3")},
+      // halves that binary fractions miss, and more digits than a rounding keeps
+      {Value::Text("  Egle"), Value::Integer(1000), Value::Integer(7), Value::Float(2.675),
+       day(2010, 6, 30), Value::Boolean(true), Value::Text("-8")},
+      {Value::Text("Vitols "), Value::Integer(-15), Value::Integer(1), Value::Float(-1234567.891),
+       day(1987, 5, 4), Value::Boolean(false), Value::Text("0.005")},
   };
 }
 
@@ -101,10 +107,13 @@ inline std::string Formula(Choices& choices, int depth = 0) {
                                                 "\"Q\"",
                                                 "100000",
                                                 "1E400",
-                                                "3000000000"};
+                                                "3000000000",
+                                                "1.21",
+                                                "0.005",
+                                                "-12.345"};
   static constexpr std::string_view kOperators[] = {
       "+", "-", "*", "/", ">", "<", "=", ">=", "<=", "<>", "#", "&", "^", " and ", " .or. ", "!="};
-  const std::size_t shape = depth >= 4 ? 0 : choices.Pick(8);
+  const std::size_t shape = depth >= 4 ? 0 : choices.Pick(10);
   switch (shape) {
     case 1:
     case 2:
@@ -126,6 +135,37 @@ inline std::string Formula(Choices& choices, int depth = 0) {
       for (std::size_t i = 0; i < arguments; ++i) {
         if (i > 0) call += ",";
         call += Formula(choices, depth + 1);
+      }
+      return call + ")";
+    }
+    case 8:
+    case 9: {
+      // With its own arguments, mostly of the kinds it takes: the calls a replay makes itself,
+      // and their neighbours. S a text, N a number, W a whole number.
+      static constexpr std::pair<std::string_view, std::string_view> kCalls[] = {
+          {"ALLTRIM", "S"}, {"LTRIM", "S"},   {"RTRIM", "S"},  {"SUBSTR", "SWW"},
+          {"LEFT", "SW"},   {"RIGHT", "SW"},  {"STR", "N"},    {"ROUND", "N"},
+          {"ROUND", "NW"},  {"ROUNDF", "NW"}, {"PADL", "SWS"}, {"VAL", "S"}};
+      static constexpr std::string_view kTexts[] = {"NAME",     "T",      "' 12 '", "''",
+                                                    "NAME+'-'", "STR(N)", "D"};
+      static constexpr std::string_view kNumbers[] = {
+          "P", "P*1.21", "N", "M", "P/3", "N/8", "1.21", "-12.345", "P+0.005", "1E-3", "1.2.3"};
+      static constexpr std::string_view kWholes[] = {"0", "1", "2", "3", "M", "-1", "N", "M*2"};
+      const auto& [name, kinds] = kCalls[choices.Pick(std::size(kCalls))];
+      std::string call(name);
+      call += "(";
+      for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0) call += ",";
+        const std::size_t pick = choices.Pick(8);
+        if (pick == 0) {
+          call += Formula(choices, depth + 1);
+        } else if (kinds[i] == 'S') {
+          call += kTexts[pick % std::size(kTexts)];
+        } else if (kinds[i] == 'N') {
+          call += kNumbers[choices.Pick(std::size(kNumbers))];
+        } else {
+          call += kWholes[choices.Pick(std::size(kWholes))];
+        }
       }
       return call + ")";
     }

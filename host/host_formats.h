@@ -76,6 +76,9 @@ class CalculationSeparatorScope {
   CalculationSeparatorScope& operator=(const CalculationSeparatorScope&) = delete;
   // The separator in force when the scope began ("." when that one was blank).
   char HostSeparator() const { return hostSeparator_; }
+  // Whether texts written with HostSeparator() read back with the separator in force (it was not
+  // blank).
+  bool ReadsBack() const { return hostSeparator_ == savedSeparator_; }
 
  private:
   char savedSeparator_;

@@ -22,22 +22,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// A finite, non-zero value rounded to 15 significant digits: digits without trailing zeros and
-// the decimal exponent of the first one (value = d.ddd * 10^exponent).
-struct Decimal {
-  bool negative = false;
-  std::array<char, 24> buffer{};
-  std::size_t count = 0;
-  int exponent = 0;
-
-  std::string_view Digits() const { return {buffer.data(), count}; }
-  void Add(char digit) { buffer[count++] = digit; }
-  void DropTrailingZeros() {
-    while (count > 1 && buffer[count - 1] == '0')
-      --count;
-  }
-};
-
 // Exact powers of ten: every one up to 1E27 fits the 64-bit mantissa.
 constexpr long double kPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
                                         1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
@@ -47,8 +31,8 @@ constexpr long double kPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,
 // The common magnitudes (1E-5 up to 1E15) scaled to a 15-digit whole number in binary; the
 // scaled value carries at most half a unit in its last place of error, so the rounding is exact
 // unless the fraction lies within that error of one half. Nothing in that case.
-bool ToDecimalFast(long double magnitude, Decimal& decimal) {
-  if (magnitude < 1e-5L || magnitude >= 1e15L) return false;
+std::optional<GeneralDigits> ToDecimalFast(bool negative, long double magnitude) {
+  if (magnitude < 1e-5L || magnitude >= 1e15L) return std::nullopt;
   int exponent = -1;
   while (exponent < kSignificantDigits - 1 && magnitude >= kPowersOfTen[exponent + 1])
     ++exponent;
@@ -57,56 +41,96 @@ bool ToDecimalFast(long double magnitude, Decimal& decimal) {
       --exponent;
   }
   const long double scaled = magnitude * kPowersOfTen[kSignificantDigits - 1 - exponent];
-  if (scaled < 1e14L || scaled >= 1e15L) return false;
-  const long double whole = std::floor(scaled);
-  const long double fraction = scaled - whole;
-  if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return false;
-  auto kept = static_cast<unsigned long long>(whole);
+  if (scaled < 1e14L || scaled >= 1e15L) return std::nullopt;
+  const auto [whole, fraction] = SplitWhole(scaled);
+  if (std::fabs(fraction - 0.5L) <= scaled * 0x1p-62L) return std::nullopt;
+  std::uint64_t kept = whole;
   if (fraction > 0.5L) ++kept;
-  if (kept == 1000000000000000ULL) {
-    kept /= 10;
-    ++exponent;
-  }
-  // Trailing zeros go before the digits are written; kept is at least 1E14, so one digit stays.
-  while (kept % 10 == 0)
-    kept /= 10;
-  decimal.count = static_cast<std::size_t>(
-      std::to_chars(decimal.buffer.data(), decimal.buffer.data() + decimal.buffer.size(), kept)
-          .ptr -
-      decimal.buffer.data());
-  decimal.exponent = exponent;
-  return true;
+  return GeneralDigits::Of(negative, kept, exponent - (kSignificantDigits - 1));
 }
 
-Decimal ToDecimal(long double value) {
-  Decimal decimal;
-  decimal.negative = value < 0;
-  if (ToDecimalFast(std::fabs(value), decimal)) return decimal;
+// A finite, non-zero value rounded to 15 significant digits.
+GeneralDigits ToDecimal(long double value) {
+  const bool negative = value < 0;
+  if (auto fast = ToDecimalFast(negative, std::fabs(value))) return *fast;
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.*Le", kSignificantDigits - 1, std::fabs(value));
   // buffer: d.dddddddddddddde[+-]x; the point printf writes follows the C locale, which the
   // window system may have set, so only the digits are taken.
   const char* p = buffer;
+  std::uint64_t digits = 0;
   for (; *p != 'e'; ++p) {
-    if (IsDigit(*p) && decimal.count < decimal.buffer.size()) decimal.Add(*p);
+    if (IsDigit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
   }
-  decimal.exponent = std::atoi(p + 1);
-  decimal.DropTrailingZeros();
-  return decimal;
+  return GeneralDigits::Of(negative, digits, std::atoi(p + 1) - (kSignificantDigits - 1));
 }
 
 }  // namespace
 
-std::string FormatGeneral(long double value, char decimalSeparator) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  if (value == 0) return "0";
-  const Decimal decimal = ToDecimal(value);
-  const std::string_view digits = decimal.Digits();
-  const int exponent = decimal.exponent;
-  // Sign, 15 digits, up to 4 leading zeros, the separator and an exponent of up to 5 digits.
-  std::array<char, 48> buffer{};
-  char* out = buffer.data();
+GeneralDigits GeneralDigits::Of(bool negative, std::uint64_t digits, int lastExponent) {
+  GeneralDigits number;
+  number.negative = negative;
+  if (digits == 0) return number;
+  // Whole groups of zeros first: a product's digits often end in ten of them.
+  while (digits % 100000000 == 0) {
+    digits /= 100000000;
+    lastExponent += 8;
+  }
+  while (digits % 10 == 0) {
+    digits /= 10;
+    ++lastExponent;
+  }
+  static constexpr std::uint64_t kTens[] = {10ULL,
+                                            100ULL,
+                                            1000ULL,
+                                            10000ULL,
+                                            100000ULL,
+                                            1000000ULL,
+                                            10000000ULL,
+                                            100000000ULL,
+                                            1000000000ULL,
+                                            10000000000ULL,
+                                            100000000000ULL,
+                                            1000000000000ULL,
+                                            10000000000000ULL,
+                                            100000000000000ULL,
+                                            1000000000000000ULL,
+                                            10000000000000000ULL,
+                                            100000000000000000ULL,
+                                            1000000000000000000ULL,
+                                            10000000000000000000ULL};
+  number.digits = digits;
+  number.count = 1;
+  while (static_cast<std::size_t>(number.count) <= std::size(kTens) &&
+         digits >= kTens[number.count - 1])
+    ++number.count;
+  number.exponent = lastExponent + number.count - 1;
+  return number;
+}
+
+double GeneralDigits::Value() const {
+  // Digits and power of ten are exact doubles (at most 15 digits, at most 18 decimals), so one
+  // multiplication or division rounds as reading the text does.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+  const int last = exponent - count + 1;
+  const auto whole = static_cast<double>(digits);
+  const double magnitude = last >= 0 ? whole * kPowers[last] : whole / kPowers[-last];
+  return negative ? -magnitude : magnitude;
+}
+
+char* WriteGeneral(const GeneralDigits& number, char decimalSeparator, char* out) {
+  if (number.digits == 0) {
+    *out = '0';
+    return out + 1;
+  }
+  std::array<char, 20> written{};
+  const std::string_view digits(
+      written.data(),
+      static_cast<std::size_t>(
+          std::to_chars(written.data(), written.data() + written.size(), number.digits).ptr -
+          written.data()));
+  const int exponent = number.exponent;
   const auto put = [&out](std::string_view part) {
     std::copy(part.begin(), part.end(), out);
     out += part.size();
@@ -115,7 +139,7 @@ std::string FormatGeneral(long double value, char decimalSeparator) {
     std::fill_n(out, count, '0');
     out += count;
   };
-  if (decimal.negative) *out++ = '-';
+  if (number.negative) *out++ = '-';
   if (exponent < -4 || exponent >= kSignificantDigits) {
     *out++ = digits[0];
     if (digits.size() > 1) {
@@ -123,7 +147,7 @@ std::string FormatGeneral(long double value, char decimalSeparator) {
       put(digits.substr(1));
     }
     *out++ = 'E';
-    out = std::to_chars(out, buffer.data() + buffer.size(), exponent).ptr;
+    out = std::to_chars(out, out + 8, exponent).ptr;
   } else if (exponent < 0) {
     *out++ = '0';
     *out++ = decimalSeparator;
@@ -140,7 +164,16 @@ std::string FormatGeneral(long double value, char decimalSeparator) {
       put(digits.substr(integerDigits));
     }
   }
-  return std::string(buffer.data(), out);
+  return out;
+}
+
+std::string FormatGeneral(long double value, char decimalSeparator) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0) return "0";
+  std::array<char, kGeneralTextLimit> buffer{};
+  return std::string(buffer.data(),
+                     WriteGeneral(ToDecimal(value), decimalSeparator, buffer.data()));
 }
 
 std::string FloatToText(long double value) {
@@ -148,6 +181,13 @@ std::string FloatToText(long double value) {
 }
 
 namespace {
+
+// mantissa * 10^exponent (|exponent| at most 27) with one rounding, in extended precision.
+long double ScaledMantissa(std::uint64_t mantissa, int exponent) {
+  const auto value = static_cast<long double>(mantissa);
+  const long double scale = kPowersOfTen[exponent < 0 ? -exponent : exponent];
+  return exponent < 0 ? value / scale : value * scale;
+}
 
 // Up to 19 significant digits and a power of ten up to 1E27 are both exact in extended
 // precision, so one multiplication or division rounds the value correctly. Nothing when the text
@@ -188,13 +228,17 @@ std::optional<long double> ParseFloatFast(std::string_view text, char decimalSep
   long double value = static_cast<long double>(mantissa);
   if (mantissa != 0) {
     if (exponent > kMaxExponent || exponent < -kMaxExponent) return std::nullopt;
-    const long double scale = kPowersOfTen[exponent < 0 ? -exponent : exponent];
-    value = exponent < 0 ? value / scale : value * scale;
+    value = ScaledMantissa(mantissa, exponent);
   }
   return negative ? -value : value;
 }
 
 }  // namespace
+
+double GeneralDigits::ReadValue() const {
+  const long double magnitude = ScaledMantissa(digits, exponent - count + 1);
+  return static_cast<double>(negative ? -magnitude : magnitude);
+}
 
 std::optional<long double> ParseFloat(std::string_view text, char decimalSeparator) {
   while (!text.empty() && IsBlank(text.front()))

@@ -5,6 +5,7 @@
 // Zero (also negative zero) is "0"; a value that is no number is "NAN", infinities "INF" and
 // "-INF".
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,46 @@
 namespace nox::host {
 
 std::string FormatGeneral(long double value, char decimalSeparator);
+
+// A number of at most 15 significant digits as the general format writes it: its digits without
+// trailing zeros (none for zero) and the power of ten of the first one (d.ddd * 10^exponent).
+struct GeneralDigits {
+  bool negative = false;
+  std::uint64_t digits = 0;
+  int count = 1;  // how many digits
+  int exponent = 0;
+
+  // digits * 10^lastExponent, its trailing zeros dropped.
+  static GeneralDigits Of(bool negative, std::uint64_t digits, int lastExponent);
+  // The double nearest to the number, which is what the formula language reads from its text;
+  // for a number written without exponent (from 0.0001 to below 1E15).
+  double Value() const;
+  // The double TextToFloat (and ParseFloat, narrowed) reads from its text, as fields do: read in
+  // extended precision first, it is one unit in the last place from Value() now and then.
+  double ReadValue() const;
+};
+// The most characters WriteGeneral writes.
+inline constexpr std::size_t kGeneralTextLimit = 48;
+// Writes the number as FormatGeneral writes its value; gives the end of the text.
+char* WriteGeneral(const GeneralDigits& number, char decimalSeparator, char* out);
+
+// The whole part of a value from 0 to below 2^63, as std::floor gives it, and the fraction left.
+// std::floor and the conversion of a long double to an integer switch the x87 rounding mode,
+// which stalls the floating-point unit longer than the rest of a rounding takes; rounding to the
+// nearest whole number in the mode in force and stepping back when that went up does not.
+struct WholeAndFraction {
+  std::uint64_t whole = 0;
+  long double fraction = 0;  // exact: the whole part lies within 1 of the value
+};
+inline WholeAndFraction SplitWhole(long double value) {
+  long double whole = std::rint(value);
+  if (whole > value) whole -= 1;
+  // Below 2^53 the whole number is a double, which converts to an integer without the mode.
+  const std::uint64_t bits = whole < 0x1p53L
+                                 ? static_cast<std::uint64_t>(static_cast<double>(whole))
+                                 : static_cast<std::uint64_t>(std::llrint(whole));
+  return {bits, value - whole};
+}
 // FormatGeneral with the host's current decimal separator.
 std::string FloatToText(long double value);
 

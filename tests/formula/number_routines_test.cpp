@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -103,6 +104,48 @@ TEST(NumberRoutinesTest, RoundValueAgreesWithCorrectlyRoundedPrintf) {
     ASSERT_EQ(RoundValue(n, x), expected == 0 ? 0.0L : expected)
         << "n=" << n << " x=" << static_cast<double>(x) << " printf " << buffer;
   }
+}
+
+TEST(NumberRoutinesTest, RoundedDigitsAreWhatRoundedTextWrites) {
+  // Prices times a rate, sums and quotients of them, halves, and values of every size, to every
+  // count of decimals: where RoundedDigits answers, its digits write RoundedText's text, and
+  // their value is the double that text reads as. It answers for most of them.
+  std::mt19937_64 random(20261210);
+  std::uniform_int_distribution<int> cents(-10000000, 10000000);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-8, 19);
+  std::uniform_int_distribution<int> decimals(-1, 20);
+  int answered = 0;
+  constexpr int kValues = 300000;
+  for (int i = 0; i < kValues; ++i) {
+    const double price = cents(random) / 100.0;
+    long double x = 0;
+    int n = decimals(random);
+    switch (i % 4) {
+      case 0:  // PRICE*1.21, then rounded to cents
+        x = static_cast<long double>(price) * 1.21;
+        n = i % 8 == 0 ? 4 : 2;
+        break;
+      case 1:  // a quotient, to the decimals the division rule finds
+        x = static_cast<long double>(price) / (i % 7 + 1);
+        break;
+      case 2:  // a decimal half
+        x = (std::floor(price * 1000) + 0.5L) / 10000;
+        n = 4;
+        break;
+      default:
+        x = mantissa(random) * std::pow(10.0L, exponent(random));
+        if (i % 3 == 0) x = -x;
+    }
+    const std::optional<host::GeneralDigits> digits = RoundedDigits(n, x);
+    if (!digits) continue;
+    ++answered;
+    char written[host::kGeneralTextLimit];
+    const std::string text(written, host::WriteGeneral(*digits, '.', written));
+    ASSERT_EQ(text, RoundedText(n, x)) << "n=" << n << " x=" << static_cast<double>(x);
+    ASSERT_EQ(digits->Value(), std::strtod(text.c_str(), nullptr)) << text;
+  }
+  EXPECT_GT(answered, kValues * 7 / 10);
 }
 
 TEST(NumberRoutinesTest, ListItemSplitsAtSemicolons) {

@@ -59,6 +59,32 @@ TEST(FormatGeneralTest, WritesFifteenSignificantDigitsWithoutTrailingZeros) {
   }
 }
 
+TEST(FormatGeneralTest, DigitsWriteAndReadAsTheirText) {
+  // Up to 15 digits from 0.0001 to below 1E15: written as FormatGeneral writes their value, read
+  // as the formula language (the nearest double) and the host's reader (ParseFloat) read the
+  // text. The two readers part in the last place now and then, which 15 digits show.
+  std::mt19937_64 random(20261211);
+  int parted = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const int count = 1 + static_cast<int>(random() % 15);
+    std::uint64_t digits = random() % 1000000000000000ULL;
+    for (int cut = 15 - count; cut > 0; --cut)
+      digits /= 10;
+    const int exponent = -4 + static_cast<int>(random() % 19);
+    const GeneralDigits number = GeneralDigits::Of(i % 2 == 0, digits, exponent - (count - 1));
+    if (number.exponent < -4 || number.exponent > 14) continue;
+    char written[kGeneralTextLimit];
+    const std::string text(written, WriteGeneral(number, ',', written));
+    ASSERT_EQ(FormatGeneral(number.Value(), ','), text);
+    std::string pointed = text;
+    std::replace(pointed.begin(), pointed.end(), ',', '.');
+    ASSERT_EQ(number.Value(), std::strtod(pointed.c_str(), nullptr)) << text;
+    ASSERT_EQ(number.ReadValue(), static_cast<double>(*ParseFloat(text, ','))) << text;
+    if (number.Value() != number.ReadValue()) ++parted;
+  }
+  EXPECT_GT(parted, 0);
+}
+
 TEST(FormatGeneralTest, UsesTheGivenSeparatorAndNamesNonNumbers) {
   EXPECT_EQ(FormatGeneral(-1.5L, ','), "-1,5");
   EXPECT_EQ(FormatGeneral(1.5e-7L, ','), "1,5E-7");
