@@ -729,7 +729,7 @@ void TTable::Append() {
   RequireActive();
   DropPending();
   for (Value& value : record_)
-    value = Value::Null();
+    value.clear();
   recordUnread_ = false;
   state_ = TableState::Insert;
 }

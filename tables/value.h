@@ -43,7 +43,20 @@ class Value {
     kind_ = Kind::Text;
   }
 
-  friend bool operator==(const Value&, const Value&) = default;
+  // Makes the value null but keeps a text's storage for the next text assigned: a record filled
+  // again and again allocates its texts once.
+  void clear() {
+    if (auto* s = std::get_if<std::string>(&data_)) {
+      s->clear();
+    } else {
+      data_ = std::monostate{};
+    }
+    kind_ = Kind::Null;
+  }
+
+  friend bool operator==(const Value& a, const Value& b) {
+    return a.kind_ == b.kind_ && (a.kind_ == Kind::Null || a.data_ == b.data_);
+  }
 
  private:
   using Data = std::variant<std::monostate, std::string, std::int64_t, double, bool>;
