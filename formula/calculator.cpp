@@ -593,7 +593,8 @@ NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag 
   };
   // "Par" operands hold 32-bit values, which long double carries exactly.
   const auto integer = [](const NumberOperand& operand) {
-    return static_cast<std::int64_t>(std::llrint(operand.value));  // no rounding-mode switch
+    // Through a double, which holds them too and converts without switching the rounding mode.
+    return static_cast<std::int64_t>(static_cast<double>(operand.value));
   };
   switch (rule) {
     case OperatorRule::IntegerProduct:
