@@ -691,11 +691,19 @@ CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operan
 }
 
 FormulaValue TokenValue(std::string_view text, Tag tag, char hostSeparator) {
-  std::string value(text);
-  if (tag != Tag::ParR) return value;
-  if (std::all_of(value.begin(), value.end(), IsBlankChar)) return "0";
-  std::replace(value.begin(), value.end(), '.', hostSeparator);
+  FormulaValue value;
+  AssignTokenValue(value, text, tag, hostSeparator);
   return value;
+}
+
+void AssignTokenValue(FormulaValue& value, std::string_view text, Tag tag, char hostSeparator) {
+  value.assign(text);
+  if (tag != Tag::ParR) return;
+  if (std::all_of(value.begin(), value.end(), IsBlankChar)) {
+    value.assign(1, '0');
+    return;
+  }
+  std::replace(value.begin(), value.end(), '.', hostSeparator);
 }
 
 FormulaValue UnreducedValue(const TokenList& tokens) {

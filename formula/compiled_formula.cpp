@@ -468,12 +468,10 @@ FormulaValue CompiledFormula::Calculate(tables::TTable* recordSource, const Name
   return value;
 }
 
-tables::Value CompiledFormula::CalculateValue(tables::TTable* recordSource,
-                                              const NamedWindow* window, ValueTarget target) {
-  FormulaValue text;
-  tables::Value number;
-  if (Evaluate(recordSource, window, target, text, number)) return number;
-  return tables::Value::Text(std::move(text));
+void CompiledFormula::CalculateValue(tables::TTable* recordSource, const NamedWindow* window,
+                                     ValueTarget target, tables::Value& value) {
+  // A number is put in value at once; a text is kept in text_ until the value is known to be one.
+  if (!Evaluate(recordSource, window, target, text_, value)) value.setText(text_);
 }
 
 bool CompiledFormula::Evaluate(tables::TTable* recordSource, const NamedWindow* window,
@@ -574,13 +572,7 @@ std::optional<bool> CompiledFormula::Replay(tables::TTable* recordSource, const 
       value.assign(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
       return false;
     }
-    const std::string_view text = last.Text();
-    if (last.form == ReplaySlot::Form::Owned && lastTag_ != Tag::ParR) {
-      // The value's text as it stands; a replay writes the slot again before reading it.
-      value = std::move(last.owned);
-    } else {
-      value = TokenValue(text, lastTag_, separator.HostSeparator());
-    }
+    AssignTokenValue(value, last.Text(), lastTag_, separator.HostSeparator());
     return false;
   }
   lastTag_ = Tag::Empty;
