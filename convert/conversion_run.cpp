@@ -382,7 +382,7 @@ void ConversionRun::RelationValue(PreparedRelation& relation, tables::Value& val
   tables::TTable& source = *inputs_.source;
   if (relation.isFormula) {
     if (!latvianOption_) {
-      value = relation.formula->CalculateValue(&source, inputs_.window, relation.formulaTarget);
+      relation.formula->CalculateValue(&source, inputs_.window, relation.formulaTarget, value);
       return;
     }
     std::string text = relation.formula->Calculate(&source, inputs_.window);

@@ -593,7 +593,8 @@ NumberRuleValue ApplyNumberRule(OperatorRule rule, Tag leftTag, Operand op, Tag 
   };
   // "Par" operands hold 32-bit values, which long double carries exactly.
   const auto integer = [](const NumberOperand& operand) {
-    return static_cast<std::int64_t>(std::llrint(operand.value));  // no rounding-mode switch
+    // Through a double, which holds them too and converts without switching the rounding mode.
+    return static_cast<std::int64_t>(static_cast<double>(operand.value));
   };
   switch (rule) {
     case OperatorRule::IntegerProduct:
@@ -690,11 +691,19 @@ CallResult ApplyOperatorRule(OperatorRule rule, Operand left, Operand op, Operan
 }
 
 FormulaValue TokenValue(std::string_view text, Tag tag, char hostSeparator) {
-  std::string value(text);
-  if (tag != Tag::ParR) return value;
-  if (std::all_of(value.begin(), value.end(), IsBlankChar)) return "0";
-  std::replace(value.begin(), value.end(), '.', hostSeparator);
+  FormulaValue value;
+  AssignTokenValue(value, text, tag, hostSeparator);
   return value;
+}
+
+void AssignTokenValue(FormulaValue& value, std::string_view text, Tag tag, char hostSeparator) {
+  value.assign(text);
+  if (tag != Tag::ParR) return;
+  if (std::all_of(value.begin(), value.end(), IsBlankChar)) {
+    value.assign(1, '0');
+    return;
+  }
+  std::replace(value.begin(), value.end(), '.', hostSeparator);
 }
 
 FormulaValue UnreducedValue(const TokenList& tokens) {

@@ -98,6 +98,8 @@ std::string FieldText(const tables::TField& field, Tag tag);
 // The value of a calculation that ends with one token, and of one that ends with several (the
 // error value, after the warning has been shown).
 FormulaValue TokenValue(std::string_view text, Tag tag, char hostSeparator);
+// The same written into value, keeping its storage.
+void AssignTokenValue(FormulaValue& value, std::string_view text, Tag tag, char hostSeparator);
 FormulaValue UnreducedValue(const TokenList& tokens);
 
 // Watches a calculation rewrite its lists, position by position, to replay it later.

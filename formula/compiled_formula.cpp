@@ -92,9 +92,10 @@ DirectCall DirectCallOf(std::string_view upperName, std::size_t arguments) {
   return DirectCall::None;
 }
 
-// A whole number read before; converted without switching the x87 rounding mode, as it is whole.
+// A whole number read before; through a double, which holds it exactly and converts without
+// switching the x87 rounding mode.
 std::int32_t WholeValue(const NumberOperand& number) {
-  return static_cast<std::int32_t>(std::lrint(number.value));
+  return static_cast<std::int32_t>(static_cast<double>(number.value));
 }
 
 }  // namespace
@@ -128,7 +129,7 @@ struct ReplaySlot {
 
   std::string_view Text() {
     if (form == Form::Whole || form == Form::Digits) {
-      std::array<char, host::kGeneralTextLimit> buffer{};
+      std::array<char, host::kGeneralTextLimit> buffer;
       const char* end =
           form == Form::Whole
               ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), WholeValue(number)).ptr
@@ -467,12 +468,10 @@ FormulaValue CompiledFormula::Calculate(tables::TTable* recordSource, const Name
   return value;
 }
 
-tables::Value CompiledFormula::CalculateValue(tables::TTable* recordSource,
-                                              const NamedWindow* window, ValueTarget target) {
-  FormulaValue text;
-  tables::Value number;
-  if (Evaluate(recordSource, window, target, text, number)) return number;
-  return tables::Value::Text(std::move(text));
+void CompiledFormula::CalculateValue(tables::TTable* recordSource, const NamedWindow* window,
+                                     ValueTarget target, tables::Value& value) {
+  // A number is put in value at once; a text is kept in text_ until the value is known to be one.
+  if (!Evaluate(recordSource, window, target, text_, value)) value.setText(text_);
 }
 
 bool CompiledFormula::Evaluate(tables::TTable* recordSource, const NamedWindow* window,
@@ -520,7 +519,6 @@ std::optional<bool> CompiledFormula::Replay(tables::TTable* recordSource, const 
     }
   }
   const CalculationContext context{recordSource, window};
-  std::array<Operand, kMaxCallArguments> args{};
   for (const ReplayStep& step : program.steps) {
     ReplaySlot& result = slots_[step.result];
     Tag tag = Tag::Empty;
@@ -528,6 +526,7 @@ std::optional<bool> CompiledFormula::Replay(tables::TTable* recordSource, const 
       if (const std::optional<Tag> direct = CallDirectly(step, slots_)) {
         tag = *direct;
       } else {
+        std::array<Operand, kMaxCallArguments> args;
         for (std::size_t j = 0; j < step.arguments; ++j)
           args[j] = Operand{slots_[step.operands[j]].Text(), step.operandTags[j]};
         std::optional<CallResult> called = CallBuiltin(
@@ -568,18 +567,12 @@ std::optional<bool> CompiledFormula::Replay(tables::TTable* recordSource, const 
     if (NumberForTarget(last, target, separator.ReadsBack(), number)) return true;
     if (last.form == ReplaySlot::Form::Digits) {
       // Written at once with the host's separator, which is what the value shows.
-      std::array<char, host::kGeneralTextLimit> buffer{};
+      std::array<char, host::kGeneralTextLimit> buffer;
       const char* end = host::WriteGeneral(last.digits, separator.HostSeparator(), buffer.data());
       value.assign(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
       return false;
     }
-    const std::string_view text = last.Text();
-    if (last.form == ReplaySlot::Form::Owned && lastTag_ != Tag::ParR) {
-      // The value's text as it stands; a replay writes the slot again before reading it.
-      value = std::move(last.owned);
-    } else {
-      value = TokenValue(text, lastTag_, separator.HostSeparator());
-    }
+    AssignTokenValue(value, last.Text(), lastTag_, separator.HostSeparator());
     return false;
   }
   lastTag_ = Tag::Empty;

@@ -37,11 +37,11 @@ class CompiledFormula {
 
   // The value CalculateFormula gives for the lists, with the same errors and messages.
   FormulaValue Calculate(tables::TTable* recordSource, const NamedWindow* window);
-  // The same as a field value for the target: a result the target would read from its text as
-  // a number it is already known to be is given as that number, without writing the text; any
-  // other as its text.
-  tables::Value CalculateValue(tables::TTable* recordSource, const NamedWindow* window,
-                               ValueTarget target);
+  // The same as a field value for the target, assigned in place (a text keeps the storage of the
+  // one before): a result the target would read from its text as a number it is already known to
+  // be is given as that number, without writing the text; any other as its text.
+  void CalculateValue(tables::TTable* recordSource, const NamedWindow* window, ValueTarget target,
+                      tables::Value& value);
 
   const TokenList& Tokens() const { return tokens_; }
   const TypeList& Types() const { return types_; }
@@ -52,7 +52,8 @@ class CompiledFormula {
   Tag LastTag() const { return lastTag_; }
 
  private:
-  // Gives the text in value, or a number for the target in number (then true).
+  // Gives the text in value, or a number for the target in number (then true; number is left
+  // alone otherwise).
   bool Evaluate(tables::TTable* recordSource, const NamedWindow* window, ValueTarget target,
                 FormulaValue& value, tables::Value& number);
   // Nothing when the record cannot be replayed.
@@ -64,6 +65,7 @@ class CompiledFormula {
   std::unique_ptr<ReplayProgram> program_;
   bool replayable_ = true;  // false once a watched calculation could not be replayed
   std::vector<ReplaySlot> slots_;
+  FormulaValue text_;  // CalculateValue's text, kept for its storage
   Path lastPath_ = Path::Calculator;
   Tag lastTag_ = Tag::Empty;
 };

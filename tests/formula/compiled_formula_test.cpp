@@ -90,8 +90,11 @@ TEST_F(CompiledFormulaTest, NumbersHandedToFieldsAreWhatTheFieldsReadFromTheirTe
             const FieldOutcome expected = Assign(field, [&] {
               return tables::Value::Text(CalculateFormula(tokens, types, table.get(), nullptr));
             });
-            const FieldOutcome actual = Assign(
-                field, [&] { return compiled.CalculateValue(table.get(), nullptr, targets[f]); });
+            const FieldOutcome actual = Assign(field, [&] {
+              tables::Value value = tables::Value::Text("the value before");
+              compiled.CalculateValue(table.get(), nullptr, targets[f], value);
+              return value;
+            });
             ASSERT_EQ(expected, actual) << formula << " into " << field.FieldName() << ": "
                                         << expected.error << " / " << actual.error;
           }
