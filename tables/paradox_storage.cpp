@@ -26,7 +26,6 @@
 #include <cstring>
 #include <optional>
 #include <span>
-#include <unordered_map>
 
 #include "tables/dbase_io.h"
 #include "tables/file_lock.h"
@@ -261,6 +260,7 @@ class ParadoxStorage final : public TableStorage {
     prev_.assign(1, 0);
     count_.assign(1, 0);
     firstKey_.assign(1, {});
+    cache_.resize(1);
     recordCount_ = 0;
     treeValid_ = false;
     if (memo_) memo_->empty();
@@ -427,6 +427,7 @@ class ParadoxStorage final : public TableStorage {
     prev_.assign(1, 0);
     count_.assign(1, 0);
     firstKey_.assign(1, {});
+    cache_.resize(1);
   }
 
   void openMemo() {
@@ -444,6 +445,7 @@ class ParadoxStorage final : public TableStorage {
     prev_.resize(blocks + 1, 0);
     count_.resize(blocks + 1, 0);
     firstKey_.resize(blocks + 1);
+    cache_.resize(blocks + 1);
   }
 
   // Walks the block chain from the first block, checking every link and count. A chain that runs
@@ -531,51 +533,48 @@ class ParadoxStorage final : public TableStorage {
   // operation holds can go stale.
   void trimCache() {
     if (sealed_.size() >= kRunBlocks) writeSealed();
-    if (cache_.size() < cacheLimit_) return;
+    if (cachedBlocks_ < cacheLimit_) return;
     writeBack();
     dropCache();
   }
 
+  bool isCached(std::uint16_t number) const { return !cache_[number].data.empty(); }
+
   // A cache entry for a block, its buffer zeroed (a spare one when there is).
   CachedBlock& cacheEntry(std::uint16_t number) {
-    auto [it, inserted] = cache_.try_emplace(number);
-    std::vector<unsigned char>& data = it->second.data;
-    if (inserted && !spare_.empty()) {
-      data = std::move(spare_.back());
-      spare_.pop_back();
+    CachedBlock& entry = cache_[number];
+    if (entry.data.empty()) {
+      ++cachedBlocks_;
+      if (!spare_.empty()) {
+        entry.data = std::move(spare_.back());
+        spare_.pop_back();
+      }
     }
-    data.assign(blockSize_, 0);
-    return it->second;
+    entry.data.assign(blockSize_, 0);
+    return entry;
   }
 
   void evict(std::uint16_t number) {
-    const auto it = cache_.find(number);
-    if (it == cache_.end()) return;
-    if (number == lastNumber_) lastUsed_ = nullptr;
-    if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(it->second.data));
-    cache_.erase(it);
+    CachedBlock& entry = cache_[number];
+    if (entry.data.empty()) return;
+    if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(entry.data));
+    entry = CachedBlock();
+    --cachedBlocks_;
   }
 
   void dropCache() {
-    while (!cache_.empty())
-      evict(cache_.begin()->first);
+    for (std::size_t number = 1; number < cache_.size(); ++number)
+      evict(static_cast<std::uint16_t>(number));
   }
 
-  // A block's cache entry, read from the file when it is not cached yet. Appends use the same
-  // block again and again: the last one used is found without a look-up.
+  // A block's cache entry, read from the file when it is not cached yet.
   CachedBlock& cached(std::uint16_t number) {
-    if (number == lastNumber_ && lastUsed_ != nullptr) return *lastUsed_;
-    auto it = cache_.find(number);
-    CachedBlock* entry = it != cache_.end() ? &it->second : nullptr;
-    if (entry == nullptr) {
-      entry = &cacheEntry(number);
-      if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
-        dbase_io::ReadAt(fd_, entry->data.data(), blockSize_, blockOffset(number), name_);
-      }
+    if (isCached(number)) return cache_[number];
+    CachedBlock& entry = cacheEntry(number);
+    if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
+      dbase_io::ReadAt(fd_, entry.data.data(), blockSize_, blockOffset(number), name_);
     }
-    lastNumber_ = number;
-    lastUsed_ = entry;
-    return *entry;
+    return entry;
   }
 
   unsigned char* block(std::uint16_t number) { return cached(number).data.data(); }
@@ -595,7 +594,7 @@ class ParadoxStorage final : public TableStorage {
       std::size_t end = first;
       do {
         const std::uint16_t number = numbers[end];
-        CachedBlock& cached = cache_.at(number);
+        CachedBlock& cached = cache_[number];
         WriteBlockHeader(cached.data.data(), next_[number], prev_[number], count_[number],
                          header_.recordSize);
         cached.dirty = false;
@@ -612,10 +611,9 @@ class ParadoxStorage final : public TableStorage {
 
   void writeBack() {
     std::vector<std::uint16_t> dirty;
-    for (const auto& [number, cached] : cache_) {
-      if (cached.dirty) dirty.push_back(number);
+    for (std::size_t number = 1; number < cache_.size(); ++number) {
+      if (cache_[number].dirty) dirty.push_back(static_cast<std::uint16_t>(number));
     }
-    std::sort(dirty.begin(), dirty.end());
     // A block written whole carries its links.
     std::sort(linkDirty_.begin(), linkDirty_.end());
     linkDirty_.erase(std::unique(linkDirty_.begin(), linkDirty_.end()), linkDirty_.end());
@@ -645,9 +643,7 @@ class ParadoxStorage final : public TableStorage {
   void writeSealed() {
     std::sort(sealed_.begin(), sealed_.end());
     std::erase_if(sealed_, [&](std::uint16_t number) {
-      const auto it = cache_.find(number);
-      if (it == cache_.end()) return true;
-      if (it->second.dirty) return false;
+      if (cache_[number].dirty) return false;
       evict(number);
       return true;
     });
@@ -661,8 +657,8 @@ class ParadoxStorage final : public TableStorage {
 
   // A block's links changed: written with the block when it is cached, else on their own.
   void linksChanged(std::uint16_t number) {
-    if (const auto it = cache_.find(number); it != cache_.end()) {
-      it->second.dirty = true;
+    if (isCached(number)) {
+      cache_[number].dirty = true;
     } else {
       linkDirty_.push_back(number);
     }
@@ -964,12 +960,11 @@ class ParadoxStorage final : public TableStorage {
   std::vector<std::size_t> tree_;
   bool treeValid_ = false;
 
-  std::unordered_map<std::uint16_t, CachedBlock> cache_;
+  std::vector<CachedBlock> cache_;  // by block number; an empty one holds no block
+  std::size_t cachedBlocks_ = 0;
   std::vector<std::vector<unsigned char>> spare_;  // buffers of blocks that left the cache
   std::vector<std::uint16_t> sealed_;  // full blocks appends moved past, written in runs
   std::vector<iovec> pieces_;          // the blocks of the run being written
-  std::uint16_t lastNumber_ = 0;       // the block last looked up, and its entry
-  CachedBlock* lastUsed_ = nullptr;
   std::size_t cacheLimit_ = 0;
   Value checked_;                         // a value read only for its error
   std::vector<unsigned char> newRecord_;  // the bytes of the record being appended
