@@ -457,11 +457,12 @@ class ParadoxStorage final : public TableStorage {
         static_cast<std::uint16_t>(std::min<std::uint64_t>(dataBytes / blockSize_, 0xFFFF));
     growArrays(fileBlocks_);
     std::vector<bool> seen(fileBlocks_ + 1u, false);
-    const auto run = std::make_unique_for_overwrite<unsigned char[]>(kReadRunBlocks * blockSize_);
+    const std::size_t mostAhead = std::clamp<std::size_t>(fileBlocks_, 1, kReadRunBlocks);
+    const auto run = std::make_unique_for_overwrite<unsigned char[]>(mostAhead * blockSize_);
     std::size_t runFirst = 0, runBlocks = 0, ahead = 1;
     auto headOf = [&](std::uint16_t number) -> const unsigned char* {
       if (number < runFirst || number >= runFirst + runBlocks) {
-        ahead = number == runFirst + runBlocks ? std::min(ahead * 2, kReadRunBlocks) : 1;
+        ahead = number == runFirst + runBlocks ? std::min(ahead * 2, mostAhead) : 1;
         runFirst = number;
         runBlocks = std::min<std::size_t>(ahead, fileBlocks_ - number + 1u);
         const std::size_t got =
