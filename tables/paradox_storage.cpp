@@ -259,7 +259,7 @@ class ParadoxStorage final : public TableStorage {
     next_.assign(1, 0);
     prev_.assign(1, 0);
     count_.assign(1, 0);
-    firstKey_.assign(1, {});
+    firstKeys_.assign(keySize_, 0);
     cache_.resize(1);
     recordCount_ = 0;
     treeValid_ = false;
@@ -295,11 +295,20 @@ class ParadoxStorage final : public TableStorage {
     bool dirty = false;
   };
 
+  const unsigned char* firstKey(std::uint16_t number) const {
+    return firstKeys_.data() + std::size_t{number} * keySize_;
+  }
+  void setFirstKey(std::uint16_t number, const unsigned char* key) {
+    std::memcpy(firstKeys_.data() + std::size_t{number} * keySize_, key, keySize_);
+  }
+
   void writeIndex() {
     std::vector<IndexEntry> entries;
     entries.reserve(order_.size());
     for (std::uint16_t number : order_) {
-      entries.push_back({firstKey_[number], number, count_[number]});
+      entries.push_back(
+          {std::string_view(reinterpret_cast<const char*>(firstKey(number)), keySize_), number,
+           count_[number]});
     }
     WritePrimaryIndex(indexPath(), header_, path_.stem().string(), entries);
   }
@@ -426,7 +435,7 @@ class ParadoxStorage final : public TableStorage {
     next_.assign(1, 0);
     prev_.assign(1, 0);
     count_.assign(1, 0);
-    firstKey_.assign(1, {});
+    firstKeys_.assign(keySize_, 0);
     cache_.resize(1);
   }
 
@@ -444,7 +453,7 @@ class ParadoxStorage final : public TableStorage {
     next_.resize(blocks + 1, 0);
     prev_.resize(blocks + 1, 0);
     count_.resize(blocks + 1, 0);
-    firstKey_.resize(blocks + 1);
+    firstKeys_.resize((blocks + 1) * keySize_);
     cache_.resize(blocks + 1);
   }
 
@@ -494,8 +503,7 @@ class ParadoxStorage final : public TableStorage {
         prev_[number] = previous;
         if (previous != 0) next_[previous] = number;
         if (keyed()) {
-          firstKey_[number].assign(reinterpret_cast<const char*>(head + kBlockHeaderSize),
-                                   keySize_);
+          setFirstKey(number, head + kBlockHeaderSize);
         }
         order_.push_back(number);
         recordCount_ += static_cast<std::size_t>(count);
@@ -724,9 +732,7 @@ class ParadoxStorage final : public TableStorage {
         std::memcpy(target + kBlockHeaderSize, full + kBlockHeaderSize + keep * size, moved * size);
         count_[fresh] = static_cast<std::uint16_t>(moved);
         count_[number] = static_cast<std::uint16_t>(keep);
-        if (keyed())
-          firstKey_[fresh].assign(reinterpret_cast<const char*>(target + kBlockHeaderSize),
-                                  keySize_);
+        if (keyed()) setFirstKey(fresh, target + kBlockHeaderSize);
         linkAfter(index, fresh);
         if (treeValid_) treeAdd(index, -static_cast<long>(moved));
         cached(number).dirty = true;
@@ -744,7 +750,7 @@ class ParadoxStorage final : public TableStorage {
     count_[number] = static_cast<std::uint16_t>(count + 1);
     cached(number).dirty = true;
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(record), keySize_);
+      setFirstKey(number, record);
     }
     ++recordCount_;
     if (treeValid_) treeAdd(index, 1);
@@ -776,7 +782,7 @@ class ParadoxStorage final : public TableStorage {
       return;
     }
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(data), keySize_);
+      setFirstKey(number, data);
     }
     writeBlockNow(number);
     if (treeValid_) treeAdd(index, -1);
@@ -799,10 +805,10 @@ class ParadoxStorage final : public TableStorage {
         return false;
       }
     }
-    const std::string_view key(reinterpret_cast<const char*>(record), keySize_);
-    auto it = std::upper_bound(
-        order_.begin(), order_.end(), key,
-        [&](std::string_view k, std::uint16_t b) { return k < std::string_view(firstKey_[b]); });
+    auto it = std::upper_bound(order_.begin(), order_.end(), record,
+                               [&](const unsigned char* key, std::uint16_t b) {
+                                 return std::memcmp(key, firstKey(b), keySize_) < 0;
+                               });
     index = it == order_.begin() ? 0 : static_cast<std::size_t>(it - order_.begin()) - 1;
     const std::uint16_t number = order_[index];
     const unsigned char* data = block(number) + kBlockHeaderSize;
@@ -950,10 +956,11 @@ class ParadoxStorage final : public TableStorage {
   std::size_t capacity_ = 0;
   std::uint64_t fileSize_ = 0;
 
-  // The chain: block numbers in order, and per block number its links, count and first key.
+  // The chain: block numbers in order, and per block number its links, count and first key (keyed
+  // tables; the keys side by side, keySize_ bytes each).
   std::vector<std::uint16_t> order_;
   std::vector<std::uint16_t> next_, prev_, count_;
-  std::vector<std::string> firstKey_;
+  std::vector<unsigned char> firstKeys_;
   std::uint16_t fileBlocks_ = 0;
   std::vector<std::uint16_t> freeBlocks_, pendingFree_;
   std::vector<std::uint16_t> linkDirty_;
