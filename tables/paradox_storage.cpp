@@ -26,7 +26,6 @@
 #include <cstring>
 #include <optional>
 #include <span>
-#include <unordered_map>
 
 #include "tables/dbase_io.h"
 #include "tables/file_lock.h"
@@ -260,7 +259,8 @@ class ParadoxStorage final : public TableStorage {
     next_.assign(1, 0);
     prev_.assign(1, 0);
     count_.assign(1, 0);
-    firstKey_.assign(1, {});
+    firstKeys_.assign(keySize_, 0);
+    cache_.resize(1);
     recordCount_ = 0;
     treeValid_ = false;
     if (memo_) memo_->empty();
@@ -295,11 +295,20 @@ class ParadoxStorage final : public TableStorage {
     bool dirty = false;
   };
 
+  const unsigned char* firstKey(std::uint16_t number) const {
+    return firstKeys_.data() + std::size_t{number} * keySize_;
+  }
+  void setFirstKey(std::uint16_t number, const unsigned char* key) {
+    std::memcpy(firstKeys_.data() + std::size_t{number} * keySize_, key, keySize_);
+  }
+
   void writeIndex() {
     std::vector<IndexEntry> entries;
     entries.reserve(order_.size());
     for (std::uint16_t number : order_) {
-      entries.push_back({firstKey_[number], number, count_[number]});
+      entries.push_back(
+          {std::string_view(reinterpret_cast<const char*>(firstKey(number)), keySize_), number,
+           count_[number]});
     }
     WritePrimaryIndex(indexPath(), header_, path_.stem().string(), entries);
   }
@@ -426,7 +435,8 @@ class ParadoxStorage final : public TableStorage {
     next_.assign(1, 0);
     prev_.assign(1, 0);
     count_.assign(1, 0);
-    firstKey_.assign(1, {});
+    firstKeys_.assign(keySize_, 0);
+    cache_.resize(1);
   }
 
   void openMemo() {
@@ -443,7 +453,8 @@ class ParadoxStorage final : public TableStorage {
     next_.resize(blocks + 1, 0);
     prev_.resize(blocks + 1, 0);
     count_.resize(blocks + 1, 0);
-    firstKey_.resize(blocks + 1);
+    firstKeys_.resize((blocks + 1) * keySize_);
+    cache_.resize(blocks + 1);
   }
 
   // Walks the block chain from the first block, checking every link and count. A chain that runs
@@ -455,11 +466,12 @@ class ParadoxStorage final : public TableStorage {
         static_cast<std::uint16_t>(std::min<std::uint64_t>(dataBytes / blockSize_, 0xFFFF));
     growArrays(fileBlocks_);
     std::vector<bool> seen(fileBlocks_ + 1u, false);
-    const auto run = std::make_unique_for_overwrite<unsigned char[]>(kReadRunBlocks * blockSize_);
+    const std::size_t mostAhead = std::clamp<std::size_t>(fileBlocks_, 1, kReadRunBlocks);
+    const auto run = std::make_unique_for_overwrite<unsigned char[]>(mostAhead * blockSize_);
     std::size_t runFirst = 0, runBlocks = 0, ahead = 1;
     auto headOf = [&](std::uint16_t number) -> const unsigned char* {
       if (number < runFirst || number >= runFirst + runBlocks) {
-        ahead = number == runFirst + runBlocks ? std::min(ahead * 2, kReadRunBlocks) : 1;
+        ahead = number == runFirst + runBlocks ? std::min(ahead * 2, mostAhead) : 1;
         runFirst = number;
         runBlocks = std::min<std::size_t>(ahead, fileBlocks_ - number + 1u);
         const std::size_t got =
@@ -491,8 +503,7 @@ class ParadoxStorage final : public TableStorage {
         prev_[number] = previous;
         if (previous != 0) next_[previous] = number;
         if (keyed()) {
-          firstKey_[number].assign(reinterpret_cast<const char*>(head + kBlockHeaderSize),
-                                   keySize_);
+          setFirstKey(number, head + kBlockHeaderSize);
         }
         order_.push_back(number);
         recordCount_ += static_cast<std::size_t>(count);
@@ -531,51 +542,48 @@ class ParadoxStorage final : public TableStorage {
   // operation holds can go stale.
   void trimCache() {
     if (sealed_.size() >= kRunBlocks) writeSealed();
-    if (cache_.size() < cacheLimit_) return;
+    if (cachedBlocks_ < cacheLimit_) return;
     writeBack();
     dropCache();
   }
 
+  bool isCached(std::uint16_t number) const { return !cache_[number].data.empty(); }
+
   // A cache entry for a block, its buffer zeroed (a spare one when there is).
   CachedBlock& cacheEntry(std::uint16_t number) {
-    auto [it, inserted] = cache_.try_emplace(number);
-    std::vector<unsigned char>& data = it->second.data;
-    if (inserted && !spare_.empty()) {
-      data = std::move(spare_.back());
-      spare_.pop_back();
+    CachedBlock& entry = cache_[number];
+    if (entry.data.empty()) {
+      ++cachedBlocks_;
+      if (!spare_.empty()) {
+        entry.data = std::move(spare_.back());
+        spare_.pop_back();
+      }
     }
-    data.assign(blockSize_, 0);
-    return it->second;
+    entry.data.assign(blockSize_, 0);
+    return entry;
   }
 
   void evict(std::uint16_t number) {
-    const auto it = cache_.find(number);
-    if (it == cache_.end()) return;
-    if (number == lastNumber_) lastUsed_ = nullptr;
-    if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(it->second.data));
-    cache_.erase(it);
+    CachedBlock& entry = cache_[number];
+    if (entry.data.empty()) return;
+    if (spare_.size() < kSpareBuffers) spare_.push_back(std::move(entry.data));
+    entry = CachedBlock();
+    --cachedBlocks_;
   }
 
   void dropCache() {
-    while (!cache_.empty())
-      evict(cache_.begin()->first);
+    for (std::size_t number = 1; number < cache_.size(); ++number)
+      evict(static_cast<std::uint16_t>(number));
   }
 
-  // A block's cache entry, read from the file when it is not cached yet. Appends use the same
-  // block again and again: the last one used is found without a look-up.
+  // A block's cache entry, read from the file when it is not cached yet.
   CachedBlock& cached(std::uint16_t number) {
-    if (number == lastNumber_ && lastUsed_ != nullptr) return *lastUsed_;
-    auto it = cache_.find(number);
-    CachedBlock* entry = it != cache_.end() ? &it->second : nullptr;
-    if (entry == nullptr) {
-      entry = &cacheEntry(number);
-      if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
-        dbase_io::ReadAt(fd_, entry->data.data(), blockSize_, blockOffset(number), name_);
-      }
+    if (isCached(number)) return cache_[number];
+    CachedBlock& entry = cacheEntry(number);
+    if (number <= fileBlocks_ && blockOffset(number) < fileSize_) {
+      dbase_io::ReadAt(fd_, entry.data.data(), blockSize_, blockOffset(number), name_);
     }
-    lastNumber_ = number;
-    lastUsed_ = entry;
-    return *entry;
+    return entry;
   }
 
   unsigned char* block(std::uint16_t number) { return cached(number).data.data(); }
@@ -595,7 +603,7 @@ class ParadoxStorage final : public TableStorage {
       std::size_t end = first;
       do {
         const std::uint16_t number = numbers[end];
-        CachedBlock& cached = cache_.at(number);
+        CachedBlock& cached = cache_[number];
         WriteBlockHeader(cached.data.data(), next_[number], prev_[number], count_[number],
                          header_.recordSize);
         cached.dirty = false;
@@ -612,10 +620,9 @@ class ParadoxStorage final : public TableStorage {
 
   void writeBack() {
     std::vector<std::uint16_t> dirty;
-    for (const auto& [number, cached] : cache_) {
-      if (cached.dirty) dirty.push_back(number);
+    for (std::size_t number = 1; number < cache_.size(); ++number) {
+      if (cache_[number].dirty) dirty.push_back(static_cast<std::uint16_t>(number));
     }
-    std::sort(dirty.begin(), dirty.end());
     // A block written whole carries its links.
     std::sort(linkDirty_.begin(), linkDirty_.end());
     linkDirty_.erase(std::unique(linkDirty_.begin(), linkDirty_.end()), linkDirty_.end());
@@ -645,9 +652,7 @@ class ParadoxStorage final : public TableStorage {
   void writeSealed() {
     std::sort(sealed_.begin(), sealed_.end());
     std::erase_if(sealed_, [&](std::uint16_t number) {
-      const auto it = cache_.find(number);
-      if (it == cache_.end()) return true;
-      if (it->second.dirty) return false;
+      if (cache_[number].dirty) return false;
       evict(number);
       return true;
     });
@@ -661,8 +666,8 @@ class ParadoxStorage final : public TableStorage {
 
   // A block's links changed: written with the block when it is cached, else on their own.
   void linksChanged(std::uint16_t number) {
-    if (const auto it = cache_.find(number); it != cache_.end()) {
-      it->second.dirty = true;
+    if (isCached(number)) {
+      cache_[number].dirty = true;
     } else {
       linkDirty_.push_back(number);
     }
@@ -727,9 +732,7 @@ class ParadoxStorage final : public TableStorage {
         std::memcpy(target + kBlockHeaderSize, full + kBlockHeaderSize + keep * size, moved * size);
         count_[fresh] = static_cast<std::uint16_t>(moved);
         count_[number] = static_cast<std::uint16_t>(keep);
-        if (keyed())
-          firstKey_[fresh].assign(reinterpret_cast<const char*>(target + kBlockHeaderSize),
-                                  keySize_);
+        if (keyed()) setFirstKey(fresh, target + kBlockHeaderSize);
         linkAfter(index, fresh);
         if (treeValid_) treeAdd(index, -static_cast<long>(moved));
         cached(number).dirty = true;
@@ -747,7 +750,7 @@ class ParadoxStorage final : public TableStorage {
     count_[number] = static_cast<std::uint16_t>(count + 1);
     cached(number).dirty = true;
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(record), keySize_);
+      setFirstKey(number, record);
     }
     ++recordCount_;
     if (treeValid_) treeAdd(index, 1);
@@ -779,7 +782,7 @@ class ParadoxStorage final : public TableStorage {
       return;
     }
     if (keyed() && slot == 0) {
-      firstKey_[number].assign(reinterpret_cast<const char*>(data), keySize_);
+      setFirstKey(number, data);
     }
     writeBlockNow(number);
     if (treeValid_) treeAdd(index, -1);
@@ -802,10 +805,10 @@ class ParadoxStorage final : public TableStorage {
         return false;
       }
     }
-    const std::string_view key(reinterpret_cast<const char*>(record), keySize_);
-    auto it = std::upper_bound(
-        order_.begin(), order_.end(), key,
-        [&](std::string_view k, std::uint16_t b) { return k < std::string_view(firstKey_[b]); });
+    auto it = std::upper_bound(order_.begin(), order_.end(), record,
+                               [&](const unsigned char* key, std::uint16_t b) {
+                                 return std::memcmp(key, firstKey(b), keySize_) < 0;
+                               });
     index = it == order_.begin() ? 0 : static_cast<std::size_t>(it - order_.begin()) - 1;
     const std::uint16_t number = order_[index];
     const unsigned char* data = block(number) + kBlockHeaderSize;
@@ -953,10 +956,11 @@ class ParadoxStorage final : public TableStorage {
   std::size_t capacity_ = 0;
   std::uint64_t fileSize_ = 0;
 
-  // The chain: block numbers in order, and per block number its links, count and first key.
+  // The chain: block numbers in order, and per block number its links, count and first key (keyed
+  // tables; the keys side by side, keySize_ bytes each).
   std::vector<std::uint16_t> order_;
   std::vector<std::uint16_t> next_, prev_, count_;
-  std::vector<std::string> firstKey_;
+  std::vector<unsigned char> firstKeys_;
   std::uint16_t fileBlocks_ = 0;
   std::vector<std::uint16_t> freeBlocks_, pendingFree_;
   std::vector<std::uint16_t> linkDirty_;
@@ -964,12 +968,11 @@ class ParadoxStorage final : public TableStorage {
   std::vector<std::size_t> tree_;
   bool treeValid_ = false;
 
-  std::unordered_map<std::uint16_t, CachedBlock> cache_;
+  std::vector<CachedBlock> cache_;  // by block number; an empty one holds no block
+  std::size_t cachedBlocks_ = 0;
   std::vector<std::vector<unsigned char>> spare_;  // buffers of blocks that left the cache
   std::vector<std::uint16_t> sealed_;  // full blocks appends moved past, written in runs
   std::vector<iovec> pieces_;          // the blocks of the run being written
-  std::uint16_t lastNumber_ = 0;       // the block last looked up, and its entry
-  CachedBlock* lastUsed_ = nullptr;
   std::size_t cacheLimit_ = 0;
   Value checked_;                         // a value read only for its error
   std::vector<unsigned char> newRecord_;  // the bytes of the record being appended
