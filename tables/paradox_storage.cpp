@@ -603,18 +603,17 @@ class ParadoxStorage final : public TableStorage {
       std::size_t end = first;
       do {
         const std::uint16_t number = numbers[end];
-        CachedBlock& cached = cache_[number];
-        WriteBlockHeader(cached.data.data(), next_[number], prev_[number], count_[number],
-                         header_.recordSize);
-        cached.dirty = false;
-        pieces.push_back({cached.data.data(), blockSize_});
+        unsigned char* data = cache_[number].data.data();
+        WriteBlockHeader(data, next_[number], prev_[number], count_[number], header_.recordSize);
+        pieces.push_back({data, blockSize_});
         ++end;
       } while (end < numbers.size() && numbers[end] == numbers[end - 1] + 1 &&
                end - first < kRunBlocks);
       const std::uint64_t offset = blockOffset(numbers[first]);
       journal_->writeAt(pieces, offset, name_);
       fileSize_ = std::max<std::uint64_t>(fileSize_, offset + pieces.size() * blockSize_);
-      first = end;
+      for (; first < end; ++first)
+        cache_[numbers[first]].dirty = false;  // only once they are written
     }
   }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -441,6 +442,55 @@ TEST(ParadoxStorage, BlocksAddedAndEmptiedInOneChangeLeaveWholeBlocks) {
                                    << 8;
     EXPECT_EQ(file.size(), header + blocks * 4096);
   }
+}
+
+// A write that fails part way (the file size limit stands in for a full disk) is reported, and
+// the blocks it did not write are written by the next flush once there is room: no record lost.
+TEST(ParadoxStorage, BlocksAFailedWriteLeftAreWrittenByTheNextFlush) {
+  TempDir dir;
+  const auto path = dir / "F.DB";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
+    int appended = 0;
+    bool refused = false;
+    try {
+      auto table = CreateParadoxStorage(
+          path, {Field("K", FieldType::Integer), Field("Name", FieldType::String, 60)},
+          {Primary("K")});
+      limit.rlim_cur = 2500000;
+      setrlimit(RLIMIT_FSIZE, &limit);
+      try {
+        for (; appended < 100000; ++appended)
+          table->appendRecord({Value::Integer(appended), Value::Text("n")});
+      } catch (const TableError&) {
+        refused = true;
+      }
+      limit.rlim_cur = unlimited;
+      setrlimit(RLIMIT_FSIZE, &limit);
+      table->flush();
+    } catch (...) {
+      _exit(2);
+    }
+    if (!refused) _exit(3);
+    auto table = OpenParadoxStorage(path, OpenMode::Shared);
+    if (!table->faults().empty() || Keys(*table).size() != static_cast<std::size_t>(appended)) {
+      _exit(4);
+    }
+    const auto keys = Keys(*table);
+    for (int k = 0; k < appended; ++k) {
+      if (keys[static_cast<std::size_t>(k)] != k) _exit(5);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(ParadoxStorage, OpenErrorsNameTheFile) {
