@@ -162,6 +162,12 @@ void MemoFile::empty() {
   writeHeader();
 }
 
+void MemoFile::writeEmptied(const std::filesystem::path& to) const {
+  std::vector<unsigned char> header(kChunk);
+  header.resize(dbase_io::ReadAt(fd_, header.data(), header.size(), 0, name_));
+  dbase_io::CreateLike(fd_, to, header.data(), header.size(), name_);
+}
+
 void MemoFile::flush() {
   if (writable_) dbase_io::Sync(fd_, name_);
 }

@@ -31,6 +31,8 @@ class MemoFile {
   std::uint16_t modificationNumber() const { return 1; }
   // Drops every blob.
   void empty();
+  // Writes, as `to`, what empty() needs of the file: its header block.
+  void writeEmptied(const std::filesystem::path& to) const;
   // Makes the written blobs durable.
   void flush();
 

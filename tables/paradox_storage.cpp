@@ -268,6 +268,19 @@ class ParadoxStorage final : public TableStorage {
     flush();
   }
 
+  // The header counting no records: the copy opens sound, and emptyTable() writes the rest. A
+  // damaged table is copied whole, so that emptying the copy is refused as it is here.
+  void writeEmptied(const std::filesystem::path& directory) const override {
+    if (!faults_.empty()) return;
+    TableHeader counters = header_;
+    counters.numRecords = 0;
+    counters.usedBlocks = counters.fileBlocks = counters.firstBlock = counters.lastBlock = 0;
+    std::vector<unsigned char> bytes = headerBytes_;
+    StoreHeaderCounters(counters, bytes.data());
+    dbase_io::CreateLike(fd_, directory / path_.filename(), bytes.data(), bytes.size(), name_);
+    if (memo_) memo_->writeEmptied(directory / Companion(path_, ".mb").filename());
+  }
+
   void flush() override {
     if (!changed_) return;
     writeBack();

@@ -4,9 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
 
 #include "host/date_time.h"
 #include "host/host_formats.h"
@@ -120,65 +117,6 @@ TEST_F(TableDbaseTest, CreateTableReplacesAnExistingFile) {
   table.Open();
   EXPECT_EQ(table.FieldCount(), 1);
   EXPECT_EQ(table.RecordCount(), 0u);
-}
-
-}  // namespace
-}  // namespace nox::tables
-
-namespace nox::tables {
-namespace {
-
-std::string Bytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (bytes.size() > 3) bytes.replace(1, 3, "DAY");  // the header's date of the last change
-  return bytes;
-}
-
-// A cleared target is built beside the table without copying its records: the files must be
-// exactly those that emptying a whole copy leaves, with the table's permissions.
-TEST_F(TableDbaseTest, ClearedReplacementEqualsAnEmptiedCopy) {
-  TTable table;
-  table.SetDatabaseName(dir.string());
-  table.SetTableName("NOTES.DBF");
-  table.FieldDefs() = {{"CODE", FieldType::Integer, 0, false, 'N', 6}, {"NOTE", FieldType::Memo}};
-  table.CreateTable();
-  table.Open();
-  for (int code = 1; code <= 40; ++code) {
-    table.Append();
-    table.FieldByName("CODE").SetValue(Value::Integer(code));
-    table.FieldByName("NOTE").SetValue(
-        Value::Text(std::string(700, static_cast<char>('a' + code % 26))));
-    table.Post();
-  }
-  table.Close();
-  fs::permissions(dir / "NOTES.DBF",
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write);
-  const fs::path reference = dir / "reference";
-  fs::create_directory(reference);
-  std::vector<fs::path> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.is_regular_file()) names.push_back(entry.path().filename());
-  }
-  ASSERT_EQ(names.size(), 2u);  // the table and its memo file
-  for (const fs::path& name : names)
-    fs::copy_file(dir / name, reference / name);
-  TTable emptied;
-  emptied.SetDatabaseName(reference.string());
-  emptied.SetTableName("NOTES.DBF");
-  emptied.EmptyTable();
-
-  table.Open();
-  table.BeginReplacement();
-  table.CommitReplacement();
-  table.Close();
-  for (const fs::path& name : names) {
-    SCOPED_TRACE(name.string());
-    EXPECT_EQ(Bytes(dir / name), Bytes(reference / name));
-    EXPECT_LT(fs::file_size(dir / name), 1024u);
-  }
-  EXPECT_EQ(fs::status(dir / "NOTES.DBF").permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write);
 }
 
 }  // namespace
