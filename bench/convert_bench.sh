@@ -108,5 +108,5 @@ if [ "$small" -gt 0 ]; then
   (cd "$work/small" && timed "$noxconv" "${formats[@]}" bench_dbf.cnv AUTO &&
     report "noxconv mapping, $small records" "$small")
   echo "peak memory of the mapping at $records records: $map_peak KiB (the line above: a tenth)"
-  echo "peak memory of the keyed Paradox target at $records records: $keyed_peak KiB (its key index)"
+  echo "peak memory of the keyed Paradox target at $records records: $keyed_peak KiB"
 fi
