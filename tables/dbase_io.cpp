@@ -59,6 +59,7 @@ void WriteAt(int fd, const void* data, std::size_t size, std::uint64_t offset,
       if (errno == EINTR) continue;
       Fail(context);
     }
+    if (put == 0) throw TableError(context + ": nothing could be written");  // else no end
     done += static_cast<std::size_t>(put);
   }
 }

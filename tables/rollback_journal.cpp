@@ -226,6 +226,7 @@ void RollbackJournal::writeAt(std::span<const iovec> pieces, std::uint64_t offse
       if (errno == EINTR) continue;
       throw TableError(context + ": " + std::strerror(errno));
     }
+    if (put == 0) throw TableError(context + ": nothing could be written");  // else no end
     offset += static_cast<std::uint64_t>(put);
     // A short write leaves the rest of its pieces for the next call.
     for (auto done = static_cast<std::size_t>(put); done > 0;) {
